@@ -1,0 +1,91 @@
+#include "inspection/inspector.h"
+
+#include <utility>
+#include <vector>
+
+#include "inspection/photo_kind.h"
+#include "inspection/summary.h"
+
+namespace quillory {
+namespace {
+
+std::optional<Url> qualifyingUrl(const std::string& text) {
+    std::optional<Url> url = Url::fromString(text);
+    if (url && isQualifying(*url)) return url;
+    return std::nullopt;
+}
+
+// The last photo of the selection. Searching from the end keeps a tick over a large,
+// unchanged selection cheap: only the items after the last photo are parsed.
+std::optional<Url> lastQualifying(const std::vector<std::string>& selection) {
+    for (auto it = selection.rbegin(); it != selection.rend(); ++it) {
+        if (std::optional<Url> url = qualifyingUrl(*it)) return url;
+    }
+    return std::nullopt;
+}
+
+// A file that cannot be read at all still gets its name, size 0 and folder, so the
+// previous photo's summary never stays on screen under another file.
+std::string summaryOf(const Url& url, ImageSource* source) {
+    if (!source) return composeSummary(url.path(), std::nullopt, std::nullopt);
+    return composeSummary(url.path(), source->copyProperties(), source->copyPropertiesAtIndex0());
+}
+
+}  // namespace
+
+std::string versionLabel(const std::optional<std::string>& shortVersion) {
+    return "Quillory v" + shortVersion.value_or("(null)") + ", " + std::string(kVersionNotice);
+}
+
+Inspector::Inspector(Services services) : services_(std::move(services)) {}
+
+void Inspector::timer() {
+    const std::optional<Url> last = lastQualifying(services_.selection.selection());
+    if (!last) return;
+    if (oldUrl_ && oldUrl_->path() == last->path()) return;
+    if (services_.log) services_.log(kFileChangeLogLine);
+    FillPanel();
+}
+
+void Inspector::FillPanel() {
+    if (panel_)
+        panel_->setVersionText(
+            versionLabel(services_.shortVersion ? services_.shortVersion() : std::nullopt));
+    const std::vector<std::string> selection = services_.selection.selection();
+    if (selection.empty()) return;
+    // Only the last item's outcome stays visible, so earlier items are not read at all;
+    // the URL recorded is still the selection's last photo.
+    if (std::optional<Url> url = qualifyingUrl(selection.back())) {
+        showPhoto(*url);
+        return;
+    }
+    if (std::optional<Url> last = lastQualifying(selection)) oldUrl_ = std::move(last);
+    showNoFile();
+}
+
+void Inspector::updateText(const Url& url) {
+    if (!panel_) return;
+    const std::unique_ptr<ImageSource> source = services_.images.createWithPath(url.path());
+    panel_->setSummaryText(summaryOf(url, source.get()));
+}
+
+void Inspector::showPhoto(const Url& url) {
+    oldUrl_ = url;
+    // Without views there is nothing to show; reading the file would be wasted.
+    if (!panel_) return;
+    panel_->setPreviewHidden(false);
+    // One source serves both the summary and the preview: the file is opened once.
+    const std::unique_ptr<ImageSource> source = services_.images.createWithPath(url.path());
+    panel_->setSummaryText(summaryOf(url, source.get()));
+    std::optional<Bitmap> thumbnail =
+        source ? source->createThumbnailAtIndex0(kThumbnailOptions) : std::nullopt;
+    panel_->setPreviewPicture(thumbnail ? std::make_shared<const Bitmap>(std::move(*thumbnail)) : nullptr);
+}
+
+void Inspector::showNoFile() {
+    if (!panel_) return;
+    panel_->setPreviewHidden(true);
+    panel_->setSummaryText(std::string(kNoFileMessage));
+}
+
+}  // namespace quillory

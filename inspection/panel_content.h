@@ -1,0 +1,25 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "inspection/image_service.h"
+
+namespace quillory {
+
+// The four things the fill does to the panel's views.
+class PanelContent {
+public:
+    PanelContent() = default;
+    PanelContent(const PanelContent&) = delete;
+    PanelContent& operator=(const PanelContent&) = delete;
+    virtual ~PanelContent() = default;
+
+    virtual void setVersionText(const std::string& text) = 0;
+    virtual void setSummaryText(const std::string& text) = 0;
+    virtual void setPreviewHidden(bool hidden) = 0;
+    // nullptr: no picture could be made; the view shows none rather than a stale one.
+    virtual void setPreviewPicture(std::shared_ptr<const Bitmap> picture) = 0;
+};
+
+}  // namespace quillory

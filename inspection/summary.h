@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "inspection/properties.h"
+
+namespace quillory {
+
+// The multi-line summary the panel shows for one photo. Pure: depends on nothing but
+// its three inputs. Absent container properties count as a file size of 0.
+std::string composeSummary(std::string_view path, const std::optional<ContainerProperties>& container,
+                           const std::optional<ImageProperties>& image);
+
+// A number in plain decimal, the shortest text that reads back as the same value
+// (640, 8, 2.8); "(null)" when absent.
+std::string formatNumber(const std::optional<double>& value);
+
+// The exposure piece without its trailing "s ": "1/250", "1/1.3", "2", "1.3", "(null)".
+std::string formatExposure(const std::optional<double>& seconds);
+
+}  // namespace quillory

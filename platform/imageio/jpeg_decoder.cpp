@@ -1,0 +1,218 @@
+// The one place that knows libjpeg: its errors end here as "no picture".
+#include "platform/imageio/jpeg_decoder.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>  // jpeglib.h needs FILE and size_t first
+#include <memory>
+#include <vector>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "platform/imageio/area_scaler.h"
+
+namespace quillory::imageio {
+namespace {
+
+constexpr std::size_t kChunk = 64 * 1024;
+
+// libjpeg reports a fatal error by calling error_exit, which must not return: it jumps back to
+// the setjmp of the step that was running. Warnings are counted, and never printed.
+struct ErrorTrap {
+    jpeg_error_mgr mgr;  // first, so that libjpeg's pointer to it is a pointer to the trap
+    std::jmp_buf jump;
+    bool truncated;
+};
+
+[[noreturn]] void jumpOut(j_common_ptr cinfo) {
+    std::longjmp(reinterpret_cast<ErrorTrap*>(cinfo->err)->jump, 1);
+}
+
+void noteMessage(j_common_ptr cinfo, int level) {
+    auto* trap = reinterpret_cast<ErrorTrap*>(cinfo->err);
+    if (level >= 0) return;
+    ++trap->mgr.num_warnings;
+    const int code = trap->mgr.msg_code;
+    if (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER) trap->truncated = true;
+}
+
+void printNothing(j_common_ptr) {}
+
+// Feeds libjpeg from the file with pread, 64 KiB at a time, so the file is never loaded whole.
+struct FileSource {
+    jpeg_source_mgr mgr;  // first, as above
+    int fd;
+    std::int64_t next;
+    std::int64_t end;
+    JOCTET buffer[kChunk];
+};
+
+void startSource(j_decompress_ptr) {}
+void endSource(j_decompress_ptr) {}
+
+boolean fillSource(j_decompress_ptr cinfo) {
+    auto* src = reinterpret_cast<FileSource*>(cinfo->src);
+    ssize_t got = 0;
+    if (src->next < src->end) {
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(kChunk, src->end - src->next));
+        do {
+            got = ::pread(src->fd, src->buffer, want, static_cast<off_t>(src->next));
+        } while (got < 0 && errno == EINTR);
+    }
+    if (got <= 0) {
+        // As libjpeg's own sources do: a short stream ends in a made-up end-of-image marker,
+        // so what was read can still be shown.
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        src->buffer[0] = 0xFF;
+        src->buffer[1] = JPEG_EOI;
+        got = 2;
+    } else {
+        src->next += got;
+    }
+    src->mgr.next_input_byte = src->buffer;
+    src->mgr.bytes_in_buffer = static_cast<std::size_t>(got);
+    return TRUE;
+}
+
+void skipSource(j_decompress_ptr cinfo, long count) {
+    auto* src = reinterpret_cast<FileSource*>(cinfo->src);
+    if (count <= 0) return;
+    const auto skip = static_cast<std::size_t>(count);
+    if (skip <= src->mgr.bytes_in_buffer) {
+        src->mgr.next_input_byte += skip;
+        src->mgr.bytes_in_buffer -= skip;
+        return;
+    }
+    src->next += static_cast<std::int64_t>(skip - src->mgr.bytes_in_buffer);
+    src->mgr.bytes_in_buffer = 0;
+}
+
+// One decompression, from header to last row. Each libjpeg call runs inside guarded(), whose
+// setjmp catches the error jump; the frames it skips hold nothing that needs destroying.
+class Decompressor {
+public:
+    Decompressor() = default;
+    Decompressor(const Decompressor&) = delete;
+    Decompressor& operator=(const Decompressor&) = delete;
+    ~Decompressor() {
+        if (created_) jpeg_destroy_decompress(&cinfo_);
+    }
+
+    bool open(const JpegStream& stream);
+    bool start(int maxSide);
+    std::optional<Bitmap> readRows(int maxSide, Truncation truncation);
+
+private:
+    template <typename Step>
+    bool guarded(const Step& step) {
+        if (setjmp(trap_.jump) != 0) return false;
+        step();
+        return true;
+    }
+    bool pickColours();
+    void toRgb(const JSAMPLE* cmyk, std::uint8_t* rgb) const;
+
+    jpeg_decompress_struct cinfo_{};
+    ErrorTrap trap_{};
+    std::unique_ptr<FileSource> file_;
+    bool created_ = false;
+    bool cmyk_ = false;
+    bool invertedCmyk_ = false;
+};
+
+bool Decompressor::open(const JpegStream& stream) {
+    cinfo_.err = jpeg_std_error(&trap_.mgr);
+    trap_.mgr.error_exit = jumpOut;
+    trap_.mgr.emit_message = noteMessage;
+    trap_.mgr.output_message = printNothing;
+    if (!guarded([&] { jpeg_create_decompress(&cinfo_); })) return false;
+    created_ = true;
+    if (stream.data) {
+        jpeg_mem_src(&cinfo_, stream.data, static_cast<unsigned long>(stream.size));
+    } else {
+        file_ = std::make_unique<FileSource>();
+        file_->mgr = {nullptr, 0, startSource, fillSource, skipSource, jpeg_resync_to_restart, endSource};
+        file_->fd = stream.fd;
+        file_->next = stream.range.offset;
+        file_->end = stream.range.offset + stream.range.length;
+        cinfo_.src = &file_->mgr;
+    }
+    int header = 0;
+    return guarded([&] { header = jpeg_read_header(&cinfo_, TRUE); }) && header == JPEG_HEADER_OK;
+}
+
+bool Decompressor::pickColours() {
+    switch (cinfo_.jpeg_color_space) {
+        case JCS_CMYK:
+        case JCS_YCCK:
+            cinfo_.out_color_space = JCS_CMYK;
+            cmyk_ = true;
+            // Photoshop writes CMYK inverted and marks its files with an Adobe segment.
+            invertedCmyk_ = cinfo_.saw_Adobe_marker != 0;
+            return true;
+        case JCS_GRAYSCALE:
+        case JCS_YCbCr:
+        case JCS_RGB:
+            cinfo_.out_color_space = JCS_RGB;  // libjpeg-turbo expands grey to RGB itself
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool Decompressor::start(int maxSide) {
+    const Size frame{static_cast<int>(cinfo_.image_width), static_cast<int>(cinfo_.image_height)};
+    if (frame.width <= 0 || frame.height <= 0) return false;
+    if (static_cast<std::int64_t>(frame.width) * frame.height > kMaxFramePixels) return false;
+    if (!pickColours()) return false;
+    cinfo_.scale_num = static_cast<unsigned int>(dctScaleEighths(frame, maxSide));
+    cinfo_.scale_denom = 8;
+    cinfo_.dct_method = JDCT_ISLOW;
+    cinfo_.mem->max_memory_to_use = kMaxDecoderMemory;
+    return guarded([&] { jpeg_start_decompress(&cinfo_); });
+}
+
+void Decompressor::toRgb(const JSAMPLE* cmyk, std::uint8_t* rgb) const {
+    for (JDIMENSION x = 0; x < cinfo_.output_width; ++x, cmyk += 4, rgb += 3) {
+        const int k = invertedCmyk_ ? cmyk[3] : 255 - cmyk[3];
+        for (int c = 0; c < 3; ++c) {
+            const int ink = invertedCmyk_ ? cmyk[c] : 255 - cmyk[c];
+            rgb[c] = static_cast<std::uint8_t>((ink * k + 127) / 255);
+        }
+    }
+}
+
+std::optional<Bitmap> Decompressor::readRows(int maxSide, Truncation truncation) {
+    const Size decoded{static_cast<int>(cinfo_.output_width), static_cast<int>(cinfo_.output_height)};
+    const Size wanted =
+        fitWithin({static_cast<int>(cinfo_.image_width), static_cast<int>(cinfo_.image_height)}, maxSide);
+    AreaScaler scaler(decoded,
+                      {std::min(wanted.width, decoded.width), std::min(wanted.height, decoded.height)});
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(decoded.width) *
+                             static_cast<std::size_t>(cinfo_.output_components));
+    std::vector<std::uint8_t> rgb(cmyk_ ? static_cast<std::size_t>(decoded.width) * 3 : 0);
+    JSAMPROW rows[1] = {row.data()};
+    while (cinfo_.output_scanline < cinfo_.output_height) {
+        JDIMENSION lines = 0;
+        if (!guarded([&] { lines = jpeg_read_scanlines(&cinfo_, rows, 1); }) || lines != 1)
+            return std::nullopt;
+        if (cmyk_) toRgb(row.data(), rgb.data());
+        scaler.addRow(cmyk_ ? rgb.data() : row.data());
+    }
+    if (trap_.truncated && truncation == Truncation::kReject) return std::nullopt;
+    return scaler.finish();
+}
+
+}  // namespace
+
+std::optional<Bitmap> decodeJpeg(const JpegStream& stream, int maxSide, Truncation truncation) {
+    Decompressor decompressor;
+    if (!decompressor.open(stream) || !decompressor.start(maxSide)) return std::nullopt;
+    return decompressor.readRows(maxSide, truncation);
+}
+
+}  // namespace quillory::imageio

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and benchmarking Quillory needs.
+# Safe to run again; needs root (or sudo).
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config clang-format
+  # libraries
+  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libexiv2-dev libturbojpeg0-dev libjpeg62-turbo-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev libimage-exiftool-perl libvips-dev
+  # desktop tests
+  xvfb xauth x11-utils xdotool xclip trayer xcompmgr imagemagick
+)
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -q
+  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
