@@ -21,7 +21,9 @@ Size fitWithin(Size size, int maxSide);
 int dctScaleEighths(Size size, int maxSide);
 
 // Shrinks an RGB picture row by row with area averaging (each output pixel is the mean of the
-// source area it covers), so that only the output and two rows are ever held in memory.
+// source area it covers), so that only the output and one row of sums are ever held in memory.
+// The weights are fixed-point: exact to 1/256 of a pixel's share vertically and 1/32768
+// horizontally, always adding up to one, so a uniform picture stays exactly uniform.
 class AreaScaler {
 public:
     // `to` must not be larger than `from` on either side, and neither may be empty.
@@ -33,17 +35,27 @@ public:
     Bitmap finish();
 
 private:
-    void addColumns(const std::uint8_t* rgb);
-    void blend(float weight);
+    // How a source row splits between the output row its top lies in and the next one.
+    struct RowShare {
+        std::uint16_t current = 0;
+        std::uint16_t next = 0;
+        bool endsRow = false;  // the current output row is complete after this source row
+    };
+
+    void planColumns();
+    void planRows();
+    void accumulate(const std::uint8_t* rgb, std::uint16_t weight);
+    template <int kLength>
+    void gatherColumns(std::uint8_t* out) const;
     void emitRow();
 
     Size from_;
     Size to_;
-    std::vector<int> target_;     // per source column: the first output column it falls in
-    std::vector<float> share_;    // per source column: its weight in that output column
-    std::vector<float> spill_;    // per source column: its weight in the next output column
-    std::vector<float> columns_;  // the current source row, shrunk horizontally
-    std::vector<float> sum_;      // the output row being gathered
+    int spanLength_ = 0;                  // source columns each output column gathers
+    std::vector<int> spanStart_;          // per output column: its first source column
+    std::vector<std::uint32_t> weights_;  // spanLength_ per output column, adding up to 2^15
+    std::vector<RowShare> rows_;          // per source row, each output row's adding up to 2^8
+    std::vector<std::uint16_t> sums_;     // per source sample: the weighted sum of the rows gathered
     std::int64_t sourceRow_ = 0;
     int outputRow_ = 0;
     Bitmap out_;

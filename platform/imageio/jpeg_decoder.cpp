@@ -18,7 +18,20 @@
 namespace quillory::imageio {
 namespace {
 
+constexpr std::size_t kRowsPerRead = 16;
+
 constexpr std::size_t kChunk = 64 * 1024;
+
+// What libjpeg may hold for a stream of `bytes`. Only a progressive or multi-scan stream needs
+// much: all its coefficients, 128 bytes a block. A whole stream codes every block in at least
+// one bit, so it never needs more than 1024 bytes of them per byte; a stream that claims more
+// is cut short or crafted (a few bytes claiming a 20000 x 9000 frame would cost 350 MB).
+// 1 MiB more for libjpeg's tables; never more than kMaxDecoderMemory.
+long decoderMemoryFor(std::int64_t bytes) {
+    constexpr std::int64_t kCoefficientsPerByte = 1024;
+    constexpr std::int64_t kTables = 1024 * 1024;
+    return static_cast<long>(std::min<std::int64_t>(kMaxDecoderMemory, bytes * kCoefficientsPerByte + kTables));
+}
 
 // libjpeg reports a fatal error by calling error_exit, which must not return: it jumps back to
 // the setjmp of the step that was running. Warnings are counted, and never printed.
@@ -119,6 +132,7 @@ private:
     jpeg_decompress_struct cinfo_{};
     ErrorTrap trap_{};
     std::unique_ptr<FileSource> file_;
+    std::int64_t streamBytes_ = 0;
     bool created_ = false;
     bool cmyk_ = false;
     bool invertedCmyk_ = false;
@@ -131,6 +145,7 @@ bool Decompressor::open(const JpegStream& stream) {
     trap_.mgr.output_message = printNothing;
     if (!guarded([&] { jpeg_create_decompress(&cinfo_); })) return false;
     created_ = true;
+    streamBytes_ = stream.data ? static_cast<std::int64_t>(stream.size) : stream.range.length;
     if (stream.data) {
         jpeg_mem_src(&cinfo_, stream.data, static_cast<unsigned long>(stream.size));
     } else {
@@ -172,7 +187,9 @@ bool Decompressor::start(int maxSide) {
     cinfo_.scale_num = static_cast<unsigned int>(dctScaleEighths(frame, maxSide));
     cinfo_.scale_denom = 8;
     cinfo_.dct_method = JDCT_ISLOW;
-    cinfo_.mem->max_memory_to_use = kMaxDecoderMemory;
+    // The picture is shrunk further after decoding, which hides plain chroma upsampling.
+    cinfo_.do_fancy_upsampling = FALSE;
+    cinfo_.mem->max_memory_to_use = decoderMemoryFor(streamBytes_);
     return guarded([&] { jpeg_start_decompress(&cinfo_); });
 }
 
@@ -192,16 +209,23 @@ std::optional<Bitmap> Decompressor::readRows(int maxSide, Truncation truncation)
         fitWithin({static_cast<int>(cinfo_.image_width), static_cast<int>(cinfo_.image_height)}, maxSide);
     AreaScaler scaler(decoded,
                       {std::min(wanted.width, decoded.width), std::min(wanted.height, decoded.height)});
-    std::vector<JSAMPLE> row(static_cast<std::size_t>(decoded.width) *
-                             static_cast<std::size_t>(cinfo_.output_components));
+    // Several rows a call: libjpeg's merged upsampler makes two at a time and would
+    // otherwise copy every other row through a spare buffer.
+    const std::size_t stride =
+        static_cast<std::size_t>(decoded.width) * static_cast<std::size_t>(cinfo_.output_components);
+    std::vector<JSAMPLE> rows(stride * kRowsPerRead);
     std::vector<std::uint8_t> rgb(cmyk_ ? static_cast<std::size_t>(decoded.width) * 3 : 0);
-    JSAMPROW rows[1] = {row.data()};
+    JSAMPROW pointers[kRowsPerRead];
+    for (std::size_t i = 0; i < kRowsPerRead; ++i) pointers[i] = rows.data() + i * stride;
     while (cinfo_.output_scanline < cinfo_.output_height) {
         JDIMENSION lines = 0;
-        if (!guarded([&] { lines = jpeg_read_scanlines(&cinfo_, rows, 1); }) || lines != 1)
+        if (!guarded([&] { lines = jpeg_read_scanlines(&cinfo_, pointers, kRowsPerRead); }) || lines == 0) {
             return std::nullopt;
-        if (cmyk_) toRgb(row.data(), rgb.data());
-        scaler.addRow(cmyk_ ? rgb.data() : row.data());
+        }
+        for (JDIMENSION i = 0; i < lines; ++i) {
+            if (cmyk_) toRgb(pointers[i], rgb.data());
+            scaler.addRow(cmyk_ ? rgb.data() : pointers[i]);
+        }
     }
     if (trap_.truncated && truncation == Truncation::kReject) return std::nullopt;
     return scaler.finish();

@@ -35,7 +35,7 @@ Point storedPixel(int orientation, int u, int v, int w, int h) {
 
 }  // namespace
 
-Bitmap orientUpright(const Bitmap& stored, int orientation) {
+Bitmap orientUpright(Bitmap stored, int orientation) {
     if (orientation < 2 || orientation > 8) return stored;
     const bool swapsSides = orientation >= 5;
     Bitmap upright;
@@ -53,7 +53,7 @@ Bitmap orientUpright(const Bitmap& stored, int orientation) {
 
 Bitmap finishPreview(Bitmap picture, std::optional<int> orientation, const ThumbnailOptions& options) {
     if (!options.createThumbnailWithTransform || !orientation) return picture;
-    return orientUpright(picture, *orientation);
+    return orientUpright(std::move(picture), *orientation);
 }
 
 }  // namespace quillory::imageio
