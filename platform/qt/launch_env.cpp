@@ -1,0 +1,55 @@
+#include "platform/qt/launch_env.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace quillory::qt {
+
+namespace {
+
+bool present(const std::optional<std::string>& value) {
+    return value.has_value() && !value->empty();
+}
+
+std::string lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+}  // namespace
+
+DisplayChoice chooseDisplay(const LaunchEnvironment& env) {
+    if (present(env.qpaPlatform)) return {};
+    if (present(env.display)) return {std::string("xcb"), std::nullopt};
+    if (present(env.waylandDisplay)) {
+        return {std::nullopt,
+                std::string("no X display: this Wayland session offers no XWayland (DISPLAY is not "
+                            "set), and Quillory needs it to place its panel under the icon")};
+    }
+    return {std::nullopt, std::string("no display: DISPLAY is not set, so there is no desktop to show the "
+                                      "tray icon on (use --summary FILE for the command line)")};
+}
+
+double trayWaitSeconds(const std::optional<std::string>& value) {
+    if (!present(value)) return kDefaultTrayWaitSeconds;
+    double seconds = 0.0;
+    const char* end = value->data() + value->size();
+    auto [stop, ec] = std::from_chars(value->data(), end, seconds);
+    if (ec != std::errc() || stop != end || !(seconds >= 0.0) || seconds > kMaxTrayWaitSeconds) {
+        return kDefaultTrayWaitSeconds;
+    }
+    return seconds;
+}
+
+std::optional<std::string> interfaceStyle(const std::optional<std::string>& override,
+                                          std::optional<std::uint32_t> colorScheme) {
+    const std::string chosen = override ? lowered(*override) : std::string();
+    if (chosen == "dark") return std::string("Dark");
+    if (chosen == "light") return std::nullopt;
+    if (colorScheme == 1u) return std::string("Dark");
+    return std::nullopt;
+}
+
+}  // namespace quillory::qt

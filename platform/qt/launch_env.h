@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace quillory::qt {
+
+// The environment that decides how the tray program reaches the desktop.
+struct LaunchEnvironment {
+    std::optional<std::string> qpaPlatform;     // QT_QPA_PLATFORM
+    std::optional<std::string> display;         // DISPLAY
+    std::optional<std::string> waylandDisplay;  // WAYLAND_DISPLAY
+};
+
+struct DisplayChoice {
+    // The Qt platform to force; none keeps what the environment says.
+    std::optional<std::string> forcePlatform;
+    // Why the program cannot run here; none when it can.
+    std::optional<std::string> problem;
+};
+
+// X11 (XWayland on a Wayland session) whenever an X display exists, because only there can a
+// client place its own window under the icon. An explicit QT_QPA_PLATFORM is always honoured.
+DisplayChoice chooseDisplay(const LaunchEnvironment& env);
+
+inline constexpr double kDefaultTrayWaitSeconds = 30.0;
+inline constexpr double kMaxTrayWaitSeconds = 600.0;
+
+// How long to wait for a system tray (QUILLORY_TRAY_WAIT, seconds); the default for absent
+// or unreadable values.
+double trayWaitSeconds(const std::optional<std::string>& value);
+
+// The value of the "AppleInterfaceStyle" user default: "Dark" when `override`
+// (QUILLORY_APPEARANCE) says "dark", or, without a valid override, when the desktop portal's
+// color-scheme is 1 (prefer dark). Every other answer is light: none.
+std::optional<std::string> interfaceStyle(const std::optional<std::string>& override,
+                                          std::optional<std::uint32_t> colorScheme);
+
+}  // namespace quillory::qt

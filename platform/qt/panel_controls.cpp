@@ -1,0 +1,146 @@
+#include "platform/qt/panel_controls.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace quillory::qt {
+
+namespace {
+
+// A field this high holds several lines of the summary's font.
+constexpr int kMultiLineHeight = 32;
+// A one-line label shrinks its font within these pixel sizes until its text fits.
+constexpr int kLabelLargestPx = 11;
+constexpr int kLabelSmallestPx = 8;
+
+void fitFont(QLabel& label) {
+    QFont font = label.font();
+    for (int px = kLabelLargestPx; px >= kLabelSmallestPx; --px) {
+        font.setPixelSize(px);
+        if (QFontMetrics(font).horizontalAdvance(label.text()) <= label.width()) break;
+    }
+    label.setFont(font);
+}
+
+constexpr const char* kPanelStyle = R"(
+QLabel, QPlainTextEdit { color: #1d1d1f; background: transparent; border: none; }
+QPlainTextEdit { font-size: 12px; selection-background-color: #b3d7ff; selection-color: #1d1d1f; }
+QLabel#version { color: #6e6e73; }
+QPushButton {
+  color: #1d1d1f; background: #f2f2f4; border: 1px solid #c7c7cc; border-radius: 6px;
+  font-size: 12px; padding: 2px 10px;
+}
+QPushButton:hover { background: #e8e8ed; }
+QPushButton:pressed { background: #d8d8de; }
+QPushButton:focus { border-color: #6e9bd6; }
+QScrollBar:vertical { width: 6px; background: transparent; }
+QScrollBar::handle:vertical { background: #c7c7cc; border-radius: 3px; min-height: 20px; }
+QScrollBar::add-line, QScrollBar::sub-line { height: 0; }
+)";
+
+}  // namespace
+
+void applyPanelLook(QWidget& panel) {
+    QPalette palette = panel.palette();
+    const QColor ink(0x1d, 0x1d, 0x1f);
+    for (auto role :
+         {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::HighlightedText}) {
+        palette.setColor(role, ink);
+    }
+    palette.setColor(QPalette::Base, Qt::transparent);
+    palette.setColor(QPalette::Window, Qt::transparent);
+    palette.setColor(QPalette::Highlight, QColor(0xb3, 0xd7, 0xff));
+    panel.setPalette(palette);
+    panel.setStyleSheet(QString::fromLatin1(kPanelStyle));
+}
+
+QtTextField::QtTextField(QWidget& parent, const QRect& geometry) {
+    QWidget* shown = nullptr;
+    if (geometry.height() >= kMultiLineHeight) {
+        edit_ = new QPlainTextEdit(&parent);
+        edit_->setReadOnly(true);
+        edit_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        edit_->setFrameShape(QFrame::NoFrame);
+        edit_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        edit_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        edit_->viewport()->setAutoFillBackground(false);
+        edit_->document()->setDocumentMargin(0);
+        edit_->setCursorWidth(0);  // selectable, yet no blinking caret in a text nobody edits
+        shown = edit_;
+    } else {
+        label_ = new QLabel(&parent);
+        label_->setObjectName(QStringLiteral("version"));
+        label_->setTextFormat(Qt::PlainText);
+        label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        shown = label_;
+    }
+    shown->setGeometry(geometry);
+}
+
+void QtTextField::setStringValue(const std::string& text) {
+    text_ = text;
+    const QString shown = QString::fromStdString(text);
+    if (edit_ != nullptr) edit_->setPlainText(shown);
+    if (label_ != nullptr) {
+        label_->setText(shown);
+        label_->setToolTip(shown);
+        fitFont(*label_);
+    }
+}
+
+QWidget* QtTextField::widget() const {
+    return edit_ != nullptr ? static_cast<QWidget*>(edit_) : label_;
+}
+
+void PictureWidget::setImage(QImage image) {
+    image_ = std::move(image);
+    update();
+}
+
+void PictureWidget::paintEvent(QPaintEvent* /*event*/) {
+    if (image_.isNull()) return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    const QSize fitted = image_.size().scaled(size(), Qt::KeepAspectRatio);
+    const QRect target(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
+    painter.drawImage(target, image_);
+}
+
+QtImageView::QtImageView(QWidget& parent, const QRect& geometry) : widget_(new PictureWidget(parent)) {
+    widget_->setGeometry(geometry);
+}
+
+void QtImageView::setHidden(bool hidden) {
+    hidden_ = hidden;
+    widget_->setHidden(hidden);
+}
+
+bool QtImageView::isHidden() const {
+    return hidden_;
+}
+
+void QtImageView::setPicture(const platform::Picture& picture) {
+    const auto needed =
+        static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height) * 3;
+    if (picture.width <= 0 || picture.height <= 0 || !picture.rgb || picture.rgb->size() < needed) {
+        widget_->setImage({});
+        return;
+    }
+    const QImage view(picture.rgb->data(), picture.width, picture.height, picture.width * 3,
+                      QImage::Format_RGB888);
+    widget_->setImage(view.copy());
+}
+
+QPushButton* addPushButton(QWidget& parent, const QRect& geometry, const std::string& title,
+                           std::function<void()> action) {
+    auto* button = new QPushButton(QString::fromStdString(title), &parent);
+    button->setGeometry(geometry);
+    button->setCursor(Qt::PointingHandCursor);
+    QObject::connect(button, &QPushButton::clicked, button, [action = std::move(action)] { action(); });
+    return button;
+}
+
+}  // namespace quillory::qt

@@ -1,0 +1,145 @@
+#include "platform/qt/qt_status_bar.h"
+
+#include <QCursor>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/qt/qt_application.h"
+#include "platform/qt/qt_graphics.h"
+#include "platform/qt/qt_screens.h"
+#include "platform/qt/x11_desktop.h"
+
+namespace quillory::qt {
+
+namespace {
+
+// Drawn once at the largest scale; the smaller pictures are smooth reductions of it.
+constexpr int kLargestScale = 3;
+
+QIcon iconFrom(const QImage& largest) {
+    QIcon icon;
+    for (int scale = 1; scale <= kLargestScale; ++scale) {
+        const int side = largest.width() * scale / kLargestScale;
+        icon.addPixmap(QPixmap::fromImage(
+            scale == kLargestScale
+                ? largest
+                : largest.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    }
+    return icon;
+}
+
+}  // namespace
+
+QImage renderStatusView(platform::View& view, double scale) {
+    const platform::Rect bounds = view.bounds();
+    const double side = std::max(bounds.width, bounds.height);
+    const int pixels = std::max(1, static_cast<int>(std::ceil(side * scale)));
+    QImage canvas(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::transparent);
+    QPainter painter(&canvas);
+    painter.scale(scale, scale);
+    painter.translate((side - bounds.width) / 2.0, (side - bounds.height) / 2.0);
+    {
+        QtGraphics graphics(painter, bounds.height);
+        view.display(graphics);
+    }
+    return canvas;
+}
+
+QtStatusItem::QtStatusItem(double length, QtApplication& application)
+    : length_(length), application_(application), tray_(std::make_unique<QSystemTrayIcon>()) {
+    tray_->setToolTip(QStringLiteral("Quillory"));
+    QObject::connect(tray_.get(), &QSystemTrayIcon::activated, tray_.get(),
+                     [this](QSystemTrayIcon::ActivationReason reason) { activated(reason); });
+}
+
+QtStatusItem::~QtStatusItem() {
+    if (view_ != nullptr) view_->setWindow(nullptr);
+    remove();
+}
+
+void QtStatusItem::setView(platform::View* view) {
+    if (view_ != nullptr) view_->setWindow(nullptr);
+    view_ = view;
+    if (view_ == nullptr) return;
+    view_->setWindow(this);
+    viewNeedsDisplay(*view_);
+}
+
+void QtStatusItem::viewNeedsDisplay(platform::View& /*view*/) {
+    if (displayScheduled_ || !tray_) return;
+    displayScheduled_ = true;
+    QTimer::singleShot(0, tray_.get(), [this] {
+        displayScheduled_ = false;
+        displayPass();
+    });
+}
+
+void QtStatusItem::displayPass() {
+    if (view_ == nullptr || !tray_) return;
+    ++displayPasses_;
+    drawing_ = renderStatusView(*view_, kLargestScale);
+    tray_->setIcon(iconFrom(drawing_));
+    if (!tray_->isVisible()) tray_->show();
+}
+
+platform::Rect QtStatusItem::convertRectToScreen(const platform::Rect& rect) const {
+    const QRect slot = tray_ ? tray_->geometry() : QRect();
+    if (slot.isEmpty() || view_ == nullptr || view_->bounds().width <= 0.0 || view_->bounds().height <= 0.0) {
+        return {};
+    }
+    // The view fills the slot: its y-up rectangle, flipped inside the view and scaled to the slot.
+    const platform::Rect host = view_->bounds();
+    const platform::Rect inView = ScreenSpace(host).toQt(rect);
+    const double sx = slot.width() / host.width;
+    const double sy = slot.height() / host.height;
+    const platform::Rect inQt{slot.x() + inView.x * sx, slot.y() + inView.y * sy, inView.width * sx,
+                              inView.height * sy};
+    return currentScreenSpace().toProgram(inQt);
+}
+
+void QtStatusItem::remove() {
+    if (!tray_) return;
+    tray_->hide();
+    tray_.reset();
+}
+
+void QtStatusItem::activated(QSystemTrayIcon::ActivationReason reason) {
+    // Every press counts, the second of a double click included, as mouse-downs do.
+    if (view_ == nullptr || (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::DoubleClick)) {
+        return;
+    }
+    const QPoint pointer = QCursor::pos();
+    const platform::Event event{platform::kLeftMouseDown, modifierFlags(desktop::currentModifierKeys()),
+                                currentScreenSpace().toProgram(platform::Point{
+                                    static_cast<double>(pointer.x()), static_cast<double>(pointer.y())})};
+    application_.handleEvent(event, [this, &event] {
+        if (view_ != nullptr) view_->mouseDown(event);
+    });
+}
+
+QtStatusBar::QtStatusBar(QtApplication& application)
+    : application_(application), thickness_(currentBarThickness()) {}
+
+std::shared_ptr<platform::StatusItem> QtStatusBar::statusItemWithLength(double length) {
+    return items_.emplace_back(std::make_shared<QtStatusItem>(length, application_));
+}
+
+void QtStatusBar::removeStatusItem(const platform::StatusItem* item) {
+    auto it =
+        std::find_if(items_.begin(), items_.end(), [item](const auto& held) { return held.get() == item; });
+    if (it == items_.end()) return;
+    (*it)->remove();
+    items_.erase(it);
+}
+
+void QtStatusBar::redisplayAll() {
+    for (const auto& item : items_) item->redisplay();
+}
+
+}  // namespace quillory::qt

@@ -1,0 +1,117 @@
+// The tray icon on Qt, offscreen: its picture is the status item view's drawing for the
+// appearance, drawn without a redraw loop; a press becomes the view's mouse-down with the
+// current event set; quitting through the application removes it.
+#include <gtest/gtest.h>
+
+#include "menubar/menubar_controller.h"
+#include "platform/qt/qt_platform.h"
+#include "widget_support.h"
+
+namespace quillory::qt {
+namespace {
+
+using testing::eventually;
+
+struct Tray final : platform::AppDelegate {
+    explicit Tray(std::optional<std::string> appearance)
+        : qt({{[] { return true; }, {}}, std::move(appearance), nullptr}) {
+        qt.application.launch(*this);
+    }
+    void applicationDidFinishLaunching() override {
+        menubar = std::make_unique<MenubarController>(qt.services());
+    }
+    platform::TerminateReply applicationShouldTerminate() override {
+        menubar.reset();
+        return platform::TerminateReply::terminateNow;
+    }
+    bool tryToPerform(std::string_view action, const void*) override {
+        actions.emplace_back(action);
+        events.push_back(qt.application.currentEvent());
+        return true;
+    }
+
+    QtStatusItem& item() const { return *qt.statusBar.items().front(); }
+
+    QtPlatform qt;
+    std::unique_ptr<MenubarController> menubar;
+    std::vector<std::string> actions;
+    std::vector<std::optional<platform::Event>> events;
+};
+
+// Mean lightness of the drawn pixels, and their bounding box.
+struct Glyph {
+    double lightness = 0;
+    QRect box;
+};
+
+Glyph glyphOf(const QImage& drawing) {
+    Glyph glyph;
+    double sum = 0;
+    int count = 0;
+    for (int y = 0; y < drawing.height(); ++y) {
+        for (int x = 0; x < drawing.width(); ++x) {
+            const QColor c = testing::pixelAt(drawing, x, y);
+            if (c.alpha() < 200) continue;
+            sum += c.lightness();
+            ++count;
+            glyph.box |= QRect(x, y, 1, 1);
+        }
+    }
+    glyph.lightness = count > 0 ? sum / count : -1;
+    return glyph;
+}
+
+TEST(TrayIcon, showsTheIconForTheAppearanceCentredAndDrawsNoMoreThanAsked) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> appearance;
+        bool lightGlyph;
+    };
+    const Case cases[] = {{"light panel", std::nullopt, false}, {"dark panel", "dark", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Tray tray(c.appearance);
+        // The first pass replaces "Status" by the icon and asks for one more; then all is quiet.
+        ASSERT_TRUE(eventually([&] { return tray.item().displayPasses() == 2; }));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(tray.item().displayPasses(), 2);
+        ASSERT_NE(tray.item().trayIcon(), nullptr);
+        EXPECT_FALSE(tray.item().trayIcon()->icon().isNull());
+
+        const QImage& drawing = tray.item().drawing();
+        ASSERT_EQ(drawing.size(), QSize(72, 72));  // 24 x 22 on a square canvas, three pixels a point
+        const Glyph glyph = glyphOf(drawing);
+        EXPECT_EQ(glyph.lightness > 200, c.lightGlyph) << glyph.lightness;
+        EXPECT_EQ(glyph.lightness < 100, !c.lightGlyph) << glyph.lightness;
+        // An 18-point image centred in 24 x 22 (plus the canvas's 1-point top margin): (3, 3) to (21, 21).
+        EXPECT_TRUE(QRect(9, 9, 54, 54).contains(glyph.box))
+            << glyph.box.x() << "," << glyph.box.y() << " " << glyph.box.width() << "x" << glyph.box.height();
+    }
+}
+
+TEST(TrayIcon, aPressIsTheViewsMouseDownWithTheEventCurrent) {
+    Tray tray(std::nullopt);
+    ASSERT_NE(tray.item().trayIcon(), nullptr);
+    QSystemTrayIcon& icon = *tray.item().trayIcon();
+    Q_EMIT icon.activated(QSystemTrayIcon::Context);
+    Q_EMIT icon.activated(QSystemTrayIcon::MiddleClick);
+    EXPECT_TRUE(tray.actions.empty());
+    Q_EMIT icon.activated(QSystemTrayIcon::Trigger);
+    Q_EMIT icon.activated(QSystemTrayIcon::DoubleClick);  // the second press of a double click
+    EXPECT_EQ(tray.actions, (std::vector<std::string>{"togglePanel:", "togglePanel:"}));
+    ASSERT_TRUE(tray.events.front().has_value());
+    EXPECT_EQ(tray.events.front()->type, platform::kLeftMouseDown);
+    EXPECT_TRUE(tray.events.front()->locationInScreen.has_value());
+    EXPECT_FALSE(tray.qt.application.currentEvent().has_value());
+}
+
+TEST(TrayIcon, quittingThroughTheApplicationRemovesIt) {
+    Tray tray(std::nullopt);
+    ASSERT_EQ(tray.qt.statusBar.items().size(), 1u);
+    tray.qt.application.terminate();
+    EXPECT_EQ(tray.menubar, nullptr);
+    EXPECT_TRUE(tray.qt.statusBar.items().empty());
+}
+
+}  // namespace
+}  // namespace quillory::qt
