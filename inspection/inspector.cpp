@@ -1,5 +1,7 @@
 #include "inspection/inspector.h"
 
+#include <algorithm>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -9,7 +11,19 @@
 namespace quillory {
 namespace {
 
+// A cheap look at the raw text before it is parsed: a name that plainly ends in another
+// extension cannot qualify. Escaped names ('%') are left to the parser.
+bool mayQualify(std::string_view text) {
+    text = text.substr(0, std::min(text.find_first_of("?#"), text.size()));
+    if (text.size() > 1 && text.back() == '/') text.remove_suffix(1);
+    const std::string_view name = text.substr(text.rfind('/') + 1);
+    if (name.find('%') != std::string_view::npos) return true;
+    const std::size_t dot = name.rfind('.');
+    return dot != std::string_view::npos && isQualifyingExtension(name.substr(dot + 1));
+}
+
 std::optional<Url> qualifyingUrl(const std::string& text) {
+    if (!mayQualify(text)) return std::nullopt;
     std::optional<Url> url = Url::fromString(text);
     if (url && isQualifying(*url)) return url;
     return std::nullopt;

@@ -83,7 +83,10 @@ INSTANTIATE_TEST_SUITE_P(
                       TickCase{"invalidStringsSkipped", {}, {"not a url", "file:///p/%zz.jpg"}, 0},
                       TickCase{"folderBesideShownPhoto", {kPhotoA}, {kFolder, kPhotoA}, 0},
                       TickCase{"folderBesideNewPhoto", {kPhotoA}, {kPhotoB, kFolder}, 1},
-                      TickCase{"twoPhotosOneFillPerTick", {}, {kPhotoA, kPhotoB}, 1}),
+                      TickCase{"twoPhotosOneFillPerTick", {}, {kPhotoA, kPhotoB}, 1},
+                      TickCase{"escapedExtensionQualifies", {}, {"file:///p/a%2Ejpg", kText}, 1},
+                      TickCase{"photoBeforeQueryQualifies", {kPhotoB}, {"file:///p/a.jpg?v=1#x"}, 1},
+                      TickCase{"folderNamedLikePhoto", {kPhotoA}, {"file:///p/shots.JPG/"}, 1}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(InspectorTest, stableLargeSelectionNeverFillsAgain) {
