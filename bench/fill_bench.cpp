@@ -64,7 +64,7 @@ Bytes largestPreview(const fs::path& raw) {
 struct Photo {
     const char* name;
     fs::path path;
-    Bytes jpeg;         // what the floor decodes
+    Bytes jpeg;        // what the floor decodes
     int floorEighths;  // the floor's scale: 1/8 for photos, what a 500 px preview needs for a raw's preview
 };
 
@@ -116,7 +116,8 @@ void fill(benchmark::State& state, const Photo& photo) {
 void floorDecode(benchmark::State& state, const Photo& photo) {
     tjhandle handle = tjInitDecompress();
     int width = 0, height = 0, subsampling = 0, colorspace = 0;
-    tjDecompressHeader3(handle, photo.jpeg.data(), photo.jpeg.size(), &width, &height, &subsampling, &colorspace);
+    tjDecompressHeader3(handle, photo.jpeg.data(), photo.jpeg.size(), &width, &height, &subsampling,
+                        &colorspace);
     int eighths = photo.floorEighths;
     if (eighths == 0) {
         eighths = 1;
@@ -127,7 +128,8 @@ void floorDecode(benchmark::State& state, const Photo& photo) {
     state.counters["scale_eighths"] = eighths;
     Bytes out(static_cast<std::size_t>(scaledW) * scaledH * 3);
     for (auto _ : state) {
-        tjDecompress2(handle, photo.jpeg.data(), photo.jpeg.size(), out.data(), scaledW, 0, scaledH, TJPF_RGB, 0);
+        tjDecompress2(handle, photo.jpeg.data(), photo.jpeg.size(), out.data(), scaledW, 0, scaledH, TJPF_RGB,
+                      0);
         benchmark::DoNotOptimize(out.data());
     }
     tjDestroy(handle);
@@ -170,7 +172,8 @@ void tickUnchanged(benchmark::State& state) {
         std::vector<std::string> selection() override { return items; }
         std::vector<std::string> items;
     } selection;
-    for (int i = 0; i < state.range(0); ++i) selection.items.push_back("file:///photos/IMG_" + std::to_string(i) + ".JPG");
+    for (int i = 0; i < state.range(0); ++i)
+        selection.items.push_back("file:///photos/IMG_" + std::to_string(i) + ".JPG");
     const auto images = quillory::imageio::makeImageService();
     int logLines = 0;
     quillory::Inspector inspector({selection, *images, {}, [&](std::string_view) { ++logLines; }});
@@ -183,7 +186,8 @@ void registerAll() {
     for (const Photo& photo : photos()) {
         const std::string name = photo.name;
         benchmark::RegisterBenchmark(("fill/" + name).c_str(), fill, photo)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("floor_1_8/" + name).c_str(), floorDecode, photo)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("floor_1_8/" + name).c_str(), floorDecode, photo)
+            ->Unit(benchmark::kMillisecond);
         if (name != "cr2") {
             benchmark::RegisterBenchmark(("naive_full/" + name).c_str(), naiveFullDecode, photo)
                 ->Unit(benchmark::kMillisecond);
@@ -200,7 +204,8 @@ int main(int argc, char** argv) {
     if (VIPS_INIT(argv[0]) != 0) return 1;
     Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
     benchmark::Initialize(&argc, argv);
-    if (photos().empty()) std::fprintf(stderr, "corpus not found at %s: only the tick is measured\n", corpus().c_str());
+    if (photos().empty())
+        std::fprintf(stderr, "corpus not found at %s: only the tick is measured\n", corpus().c_str());
     registerAll();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

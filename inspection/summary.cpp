@@ -36,7 +36,8 @@ std::string text(const std::optional<std::string>& value) {
 // Appends piece by piece: GCC 12 warns wrongly (-Wrestrict) on chains of string operator+.
 void appendCameraBlock(std::string& out, const std::string& model, const ExifProperties* exif) {
     std::int64_t iso = 0;
-    if (exif && exif->isoSpeedRatings && !exif->isoSpeedRatings->empty()) iso = exif->isoSpeedRatings->front();
+    if (exif && exif->isoSpeedRatings && !exif->isoSpeedRatings->empty())
+        iso = exif->isoSpeedRatings->front();
     for (const std::string& piece :
          {"Model " + model + " \n", formatNumber(exif ? exif->focalLength : std::nullopt), std::string("mm "),
           formatExposure(exif ? exif->exposureTime : std::nullopt), std::string("s F"),

@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libxcb1-dev libexiv2-dev libturbojpeg0-dev libjpeg62-turbo-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libimage-exiftool-perl libvips-dev
+  # fuzzing: clang with libFuzzer and the sanitizer runtimes; llvm for llvm-symbolizer
+  clang libclang-rt-14-dev llvm
   # desktop tests
   xvfb xauth x11-utils xdotool xclip trayer xcompmgr imagemagick
 )

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test of Quillory: formatting, the debug build with its
-# tests, and the same tests under AddressSanitizer + UndefinedBehaviorSanitizer.
+# tests, the same tests under AddressSanitizer + UndefinedBehaviorSanitizer (leak checking on),
+# and a short fuzzing run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,3 +15,6 @@ for preset in dev asan; do
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs"
 done
+
+echo "== fuzz: the fill and the URL parsing, about 60 s from the seeds"
+bash fuzz/run.sh 45 15

@@ -30,7 +30,8 @@ constexpr std::size_t kChunk = 64 * 1024;
 long decoderMemoryFor(std::int64_t bytes) {
     constexpr std::int64_t kCoefficientsPerByte = 1024;
     constexpr std::int64_t kTables = 1024 * 1024;
-    return static_cast<long>(std::min<std::int64_t>(kMaxDecoderMemory, bytes * kCoefficientsPerByte + kTables));
+    return static_cast<long>(
+        std::min<std::int64_t>(kMaxDecoderMemory, bytes * kCoefficientsPerByte + kTables));
 }
 
 // libjpeg reports a fatal error by calling error_exit, which must not return: it jumps back to
@@ -54,6 +55,17 @@ void noteMessage(j_common_ptr cinfo, int level) {
 }
 
 void printNothing(j_common_ptr) {}
+
+// Every scan of a progressive stream makes libjpeg visit each block of the picture again, and a
+// stream may hold any number of them: 30,000 scans of a few bytes over a 4096 x 4096 picture
+// (a 1 MB file) keep it busy for over a minute. Encoders write about ten; more than this many
+// is an error, like any other.
+constexpr int kMaxScans = 100;
+
+void limitScans(j_common_ptr cinfo) {
+    if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
+        ERREXIT(cinfo, JERR_BAD_PROGRESSION);
+}
 
 // Feeds libjpeg from the file with pread, 64 KiB at a time, so the file is never loaded whole.
 struct FileSource {
@@ -131,6 +143,7 @@ private:
 
     jpeg_decompress_struct cinfo_{};
     ErrorTrap trap_{};
+    jpeg_progress_mgr progress_{limitScans, 0, 0, 0, 0};
     std::unique_ptr<FileSource> file_;
     std::int64_t streamBytes_ = 0;
     bool created_ = false;
@@ -145,6 +158,7 @@ bool Decompressor::open(const JpegStream& stream) {
     trap_.mgr.output_message = printNothing;
     if (!guarded([&] { jpeg_create_decompress(&cinfo_); })) return false;
     created_ = true;
+    cinfo_.progress = &progress_;
     streamBytes_ = stream.data ? static_cast<std::int64_t>(stream.size) : stream.range.length;
     if (stream.data) {
         jpeg_mem_src(&cinfo_, stream.data, static_cast<unsigned long>(stream.size));

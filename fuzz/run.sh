@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (preset "fuzz"), writes their seeds and runs each for a while.
+# Usage: fuzz/run.sh [seconds-of-fill_fuzzer] [seconds-of-url_fuzzer] [libFuzzer options...]
+# Findings land in build/fuzz/artifacts/; see fuzz/README.md for what to do with them.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+fill_seconds=${1:-45}
+url_seconds=${2:-15}
+shift $(($# < 2 ? $# : 2))
+
+out=build/fuzz
+max_len=65536
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "${QUILLORY_FUZZ_JOBS:-2}"
+"$out/fuzz/fuzz_seeds" "$out/seeds" "${QUILLORY_CORPUS:-../shared/corpus}" "$max_len"
+mkdir -p "$out/corpus/fill" "$out/corpus/url" "$out/artifacts"
+
+# A small quarantine keeps the resident size meaningful for -rss_limit_mb.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:quarantine_size_mb=16}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+common=(-artifact_prefix="$out/artifacts/" -print_final_stats=1 -timeout=5 -rss_limit_mb=2048)
+
+# One malloc above 96 MiB is a finding: no input of 64 KiB may need that much (fuzz/README.md).
+"$out/fuzz/fill_fuzzer" "$out/corpus/fill" "$out/seeds/fill" -dict=fuzz/fill.dict -max_len="$max_len" \
+  -malloc_limit_mb=96 -max_total_time="$fill_seconds" "${common[@]}" "$@"
+"$out/fuzz/url_fuzzer" "$out/corpus/url" "$out/seeds/url" -max_len=8192 -malloc_limit_mb=64 \
+  -max_total_time="$url_seconds" "${common[@]}" "$@"

@@ -1,0 +1,142 @@
+// The real camera files of the shared corpus, broken: the files of its "bad" folder (crash
+// reproducers of other image readers), and every photo cut short and with bytes flipped. Each
+// file is shown by the fill in a child process, which also measures the memory it takes.
+// Skipped, saying why, when the corpus is absent.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <random>
+
+#include "tests/hostile/hostile_support.h"
+
+namespace quillory {
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::Bytes;
+
+constexpr int kCuts = 32;
+constexpr int kFlips = 32;
+constexpr std::int64_t kFlipWithin = 64 * 1024;
+
+#define SKIP_WITHOUT_CORPUS(folder)                                                               \
+    do {                                                                                          \
+        if (!fs::is_directory(hostile::corpus() / (folder)))                                      \
+            GTEST_SKIP() << "no corpus folder at " << fs::absolute(hostile::corpus() / (folder)); \
+    } while (false)
+
+// The photos of the corpus: its JPEG and CR2 folders.
+std::vector<fs::path> photos() {
+    std::vector<fs::path> all = hostile::corpusFiles("jpg");
+    for (const fs::path& raw : hostile::corpusFiles("cr2")) all.push_back(raw);
+    return all;
+}
+
+// A name the qualifying test accepts, keeping the kind the original's name says.
+std::string photoName(const fs::path& original) {
+    const std::string ext = original.extension().string();
+    return ext == ".CR2" || ext == ".cr2" ? "photo.CR2" : "photo.jpg";
+}
+
+// Shows variant after variant of one photo, each measured on its own: what is wrong with each,
+// and the variant that took the most memory.
+class Variants {
+public:
+    // Shows the file at `photo` as it is now.
+    void show(const fs::path& photo, const std::string& variant) {
+        const auto bytes = static_cast<std::int64_t>(fs::file_size(photo));
+        hostile::resetPeakMemory();
+        const long before = hostile::residentKiB();
+        const std::string wrong = hostile::unsoundness(hostile::fill({hostile::urlOf(photo)}), photo, bytes);
+        const long growth = hostile::peakResidentKiB() - before;
+        if (!wrong.empty()) report_ += variant + ": " + wrong + "\n";
+        const long budget = hostile::fillBudgetKiB(photo);
+        if (!hostile::underAddressSanitizer() && growth > budget) {
+            report_ += variant + ": the fill took " + std::to_string(growth) + " KiB of " +
+                       std::to_string(budget) + "\n";
+        }
+    }
+    const std::string& report() const { return report_; }
+
+private:
+    std::string report_;
+};
+
+void expectSound(const hostile::ChildResult& child) {
+    EXPECT_TRUE(child.exitedCleanly) << child.how;
+    EXPECT_EQ(child.report, "");
+}
+
+TEST(CorpusDamage, everyBadFileIsShownSoundly) {
+    SKIP_WITHOUT_CORPUS("bad");
+    const fixtures::TempDir dir;
+    for (const fs::path& bad : hostile::corpusFiles("bad")) {
+        SCOPED_TRACE(bad.filename().string());
+        expectSound(hostile::inChild([&] {
+            Variants variants;
+            for (const char* name : {"photo.jpg", "photo.CR2"}) {
+                const fs::path photo = dir.path() / name;
+                hostile::writeFile(photo, hostile::readFile(bad));
+                variants.show(photo, name);
+            }
+            return variants.report();
+        }));
+    }
+}
+
+TEST(CorpusDamage, everyPhotoCutAt32LengthsIsShownSoundly) {
+    SKIP_WITHOUT_CORPUS("jpg");
+    const fixtures::TempDir dir;
+    for (const fs::path& original : photos()) {
+        SCOPED_TRACE(original.filename().string());
+        const fs::path photo = dir.path() / photoName(original);
+        hostile::writeFile(photo, hostile::readFile(original));  // writable, unlike the corpus
+        const auto size = static_cast<std::int64_t>(fs::file_size(original));
+        expectSound(hostile::inChild([&] {
+            Variants variants;
+            // Longest first: each cut only shortens the file further.
+            for (int k = kCuts - 1; k >= 0; --k) {
+                const std::int64_t length = size * k / kCuts;
+                fs::resize_file(photo, static_cast<std::uintmax_t>(length));
+                variants.show(photo, "cut at " + std::to_string(length));
+            }
+            return variants.report();
+        }));
+    }
+}
+
+TEST(CorpusDamage, everyPhotoWith32ByteFlipsIsShownSoundly) {
+    SKIP_WITHOUT_CORPUS("jpg");
+    const fixtures::TempDir dir;
+    std::mt19937 random(20240607);  // fixed: a failure names the offset and value to repeat it
+    for (const fs::path& original : photos()) {
+        SCOPED_TRACE(original.filename().string());
+        const fs::path photo = dir.path() / photoName(original);
+        hostile::writeFile(photo, hostile::readFile(original));  // writable, unlike the corpus
+        const auto size = static_cast<std::int64_t>(fs::file_size(original));
+        std::vector<std::pair<std::int64_t, std::uint8_t>> flips;
+        std::uniform_int_distribution<std::int64_t> where(0, std::min(size, kFlipWithin) - 1);
+        std::uniform_int_distribution<int> mask(1, 255);
+        for (int i = 0; i < kFlips; ++i)
+            flips.emplace_back(where(random), static_cast<std::uint8_t>(mask(random)));
+        expectSound(hostile::inChild([&] {
+            Variants variants;
+            const int fd = ::open(photo.c_str(), O_RDWR | O_CLOEXEC);
+            for (const auto& [at, bits] : flips) {
+                std::uint8_t byte = 0;
+                if (::pread(fd, &byte, 1, at) != 1) return std::string("cannot read back");
+                const auto flipped = static_cast<std::uint8_t>(byte ^ bits);
+                ::pwrite(fd, &flipped, 1, at);
+                variants.show(photo, "byte " + std::to_string(at) + " ^ " + std::to_string(bits));
+                ::pwrite(fd, &byte, 1, at);
+            }
+            ::close(fd);
+            return variants.report();
+        }));
+    }
+}
+
+}  // namespace
+}  // namespace quillory
