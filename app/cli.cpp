@@ -5,7 +5,7 @@
 #include <optional>
 #include <ostream>
 
-#include "inspection/inspector.h"
+#include "inspection/panel_fill.h"
 #include "inspection/url.h"
 
 namespace quillory {

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "inspection/inspector.h"
+#include "inspection/panel_fill.h"
 #include "platform/imageio/image_service_factory.h"
 
 namespace {

@@ -35,7 +35,7 @@
 // jpeglib.h needs FILE and size_t first.
 #include <jpeglib.h>
 
-#include "inspection/inspector.h"
+#include "inspection/panel_fill.h"
 #include "platform/imageio/image_service_factory.h"
 
 namespace {

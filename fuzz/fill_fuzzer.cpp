@@ -14,8 +14,8 @@
 #include <memory>
 #include <string>
 
-#include "inspection/inspector.h"
 #include "inspection/panel_content.h"
+#include "inspection/panel_fill.h"
 #include "platform/imageio/image_service_factory.h"
 
 namespace {

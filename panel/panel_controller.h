@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "inspection/image_service.h"
-#include "inspection/inspector.h"
 #include "inspection/panel_content.h"
+#include "inspection/panel_fill.h"
 #include "inspection/selection_query.h"
 #include "panel/background_view.h"
 #include "platform/observation.h"

@@ -14,7 +14,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "inspection/inspector.h"
+#include "inspection/panel_fill.h"
 #include "platform/imageio/image_service_factory.h"
 #include "tests/unit/fakes.h"
 

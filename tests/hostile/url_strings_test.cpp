@@ -5,7 +5,7 @@
 // exactly the path the URL names.
 #include <gtest/gtest.h>
 
-#include "inspection/inspector.h"
+#include "inspection/panel_fill.h"
 #include "platform/imageio/image_service_factory.h"
 #include "tests/hostile/hostile_support.h"
 #include "tests/unit/fakes.h"

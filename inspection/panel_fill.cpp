@@ -1,4 +1,4 @@
-#include "inspection/inspector.h"
+#include "inspection/panel_fill.h"
 
 #include <algorithm>
 #include <string_view>

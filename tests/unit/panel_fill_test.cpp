@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes.h"
-#include "inspection/inspector.h"
+#include "inspection/panel_fill.h"
 
 namespace quillory {
 namespace {

@@ -13,7 +13,7 @@
 #include <fstream>
 #include <functional>
 
-#include "inspection/inspector.h"
+#include "inspection/panel_fill.h"
 #include "platform/imageio/image_service_factory.h"
 #include "tests/hostile/hostile_support.h"
 #include "tests/unit/fakes.h"
