@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_photos.h"
 #include "inspection/panel_fill.h"
 #include "platform/imageio/image_service_factory.h"
 
@@ -39,15 +40,8 @@ Bytes readAll(const fs::path& path) {
 
 // The benchmark's own copy of a photo with its EXIF thumbnail removed.
 fs::path withoutThumbnail(const fs::path& photo) {
-    const fs::path copy = fs::temp_directory_path() / "quillory-bench-nothumb.jpg";
-    fs::copy_file(photo, copy, fs::copy_options::overwrite_existing);
-    auto image = Exiv2::ImageFactory::open(copy.string());
-    image->readMetadata();
-    Exiv2::ExifData exif = image->exifData();
-    Exiv2::ExifThumb(exif).erase();
-    image->setExifData(exif);
-    image->writeMetadata();
-    return copy;
+    return quillory::bench::copyWithoutThumbnail(photo,
+                                                 fs::temp_directory_path() / "quillory-bench-nothumb.jpg");
 }
 
 // The large JPEG preview a CR2 carries, as the fill would choose it.

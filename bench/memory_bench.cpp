@@ -35,6 +35,7 @@
 // jpeglib.h needs FILE and size_t first.
 #include <jpeglib.h>
 
+#include "bench/bench_photos.h"
 #include "inspection/panel_fill.h"
 #include "platform/imageio/image_service_factory.h"
 
@@ -73,16 +74,7 @@ fs::path largestIn(const char* folder) {
 }
 
 fs::path withoutThumbnail(const fs::path& photo) {
-    const fs::path copy = scratch() / ("bare" + photo.extension().string());
-    fs::copy_file(photo, copy, fs::copy_options::overwrite_existing);
-    fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write);
-    auto image = Exiv2::ImageFactory::open(copy.string());
-    image->readMetadata();
-    Exiv2::ExifData exif = image->exifData();
-    Exiv2::ExifThumb(exif).erase();
-    image->setExifData(exif);
-    image->writeMetadata();
-    return copy;
+    return quillory::bench::copyWithoutThumbnail(photo, scratch() / ("bare" + photo.extension().string()));
 }
 
 // A JPEG of `width` x `height` written row by row, so that it is never held whole: soft

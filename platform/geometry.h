@@ -42,6 +42,15 @@ inline Rect insetRect(const Rect& r, double dx, double dy) {
     return {r.x + dx, r.y + dy, r.width - 2.0 * dx, r.height - 2.0 * dy};
 }
 
+// The value a fraction `t` of the way from `from` to `to` (animation steps).
+inline double interpolate(double from, double to, double t) {
+    return from + (to - from) * t;
+}
+inline Rect interpolate(const Rect& from, const Rect& to, double t) {
+    return {interpolate(from.x, to.x, t), interpolate(from.y, to.y, t), interpolate(from.width, to.width, t),
+            interpolate(from.height, to.height, t)};
+}
+
 // "{{x, y}, {width, height}}", shortest form of each number.
 std::string stringFromRect(const Rect& r);
 

@@ -27,15 +27,6 @@ QRect onScreen(const Rect& frame) {
     return {whole(q.x), whole(q.y), std::max(1, whole(q.width)), std::max(1, whole(q.height))};
 }
 
-double lerp(double from, double to, double t) {
-    return from + (to - from) * t;
-}
-
-Rect lerp(const Rect& from, const Rect& to, double t) {
-    return {lerp(from.x, to.x, t), lerp(from.y, to.y, t), lerp(from.width, to.width, t),
-            lerp(from.height, to.height, t)};
-}
-
 }  // namespace
 
 QtWindow::QtWindow(const Rect& frame, bool canBecomeKey, const WindowServerHooks& hooks)
@@ -214,13 +205,15 @@ void QtWindow::replace(QPointer<QVariantAnimation>& running, double seconds,
 }
 
 void QtWindow::animateFrame(const Rect& to, double seconds) {
-    replace(frameAnimation_, seconds,
-            [this, from = frame_, to](double t) { setFrame(t >= 1.0 ? to : lerp(from, to, t), true); });
+    replace(frameAnimation_, seconds, [this, from = frame_, to](double t) {
+        setFrame(t >= 1.0 ? to : platform::interpolate(from, to, t), true);
+    });
 }
 
 void QtWindow::animateAlpha(double to, double seconds) {
-    replace(alphaAnimation_, seconds,
-            [this, from = alpha_, to](double t) { setAlphaValue(t >= 1.0 ? to : lerp(from, to, t)); });
+    replace(alphaAnimation_, seconds, [this, from = alpha_, to](double t) {
+        setAlphaValue(t >= 1.0 ? to : platform::interpolate(from, to, t));
+    });
 }
 
 std::unique_ptr<platform::Window> QtWindowServer::createPanel(const Rect& frame, bool canBecomeKeyWindow) {

@@ -8,14 +8,6 @@ namespace {
 
 constexpr std::int64_t kFrameNs = 16'666'667;  // one display frame at 60 Hz
 
-double lerp(double from, double to, double t) {
-    return from + (to - from) * t;
-}
-Rect lerp(const Rect& from, const Rect& to, double t) {
-    return {lerp(from.x, to.x, t), lerp(from.y, to.y, t), lerp(from.width, to.width, t),
-            lerp(from.height, to.height, t)};
-}
-
 }  // namespace
 
 SimWindow::SimWindow(SimWindowServer& server, SimRunLoop& runLoop, const Rect& frame, bool canBecomeKey)
@@ -86,7 +78,7 @@ void SimWindow::animate(std::uint64_t& generation, Value from, Value to, double 
         const std::int64_t now = runLoop_.nowNs();
         const double t =
             now >= end ? 1.0 : static_cast<double>(now - start) / static_cast<double>(end - start);
-        apply(lerp(from, to, t));
+        apply(interpolate(from, to, t));
         if (t < 1.0) {
             if (auto next = weakStep.lock())
                 runLoop_.runInternalAt(std::min(now + kFrameNs, end), [next] { (*next)(); });
@@ -144,59 +136,12 @@ void SimWindowServer::becomeKey(SimWindow* window) {
     window->key_ = true;
 }
 
-class SimAnimationContext::Proxy final : public WindowAnimator {
-public:
-    Proxy(SimAnimationContext& context, Window& window) : context_(context), window_(&window) {}
-    void retarget(Window& window) { window_ = &window; }
-
-    void setFrame(const Rect& frame, bool display) override {
-        if (context_.open_.empty()) return window_->setFrame(frame, display);
-        context_.open_.back().changes.push_back({window_, frame, std::nullopt});
-    }
-    void setAlphaValue(double alpha) override {
-        if (context_.open_.empty()) return window_->setAlphaValue(alpha);
-        context_.open_.back().changes.push_back({window_, std::nullopt, alpha});
-    }
-
-private:
-    SimAnimationContext& context_;
-    Window* window_;
-};
-
-SimAnimationContext::SimAnimationContext() = default;
-SimAnimationContext::~SimAnimationContext() = default;
-
-void SimAnimationContext::beginGrouping() {
-    open_.emplace_back();
-}
-
-void SimAnimationContext::setDuration(double seconds) {
-    if (!open_.empty()) open_.back().duration = seconds;
-}
-
-void SimAnimationContext::endGrouping() {
-    if (open_.empty()) return;
-    Group group = std::move(open_.back());
-    open_.pop_back();
-    durations_.push_back(group.duration);
-    for (const Change& change : group.changes) {
-        auto* window = dynamic_cast<SimWindow*>(change.window);
-        if (change.frame) {
-            window != nullptr ? window->animateFrame(*change.frame, group.duration)
-                              : change.window->setFrame(*change.frame, true);
-        }
-        if (change.alpha) {
-            window != nullptr ? window->animateAlpha(*change.alpha, group.duration)
-                              : change.window->setAlphaValue(*change.alpha);
-        }
-    }
-}
-
-WindowAnimator& SimAnimationContext::animator(Window& window) {
-    auto& proxy = proxies_[&window];
-    if (!proxy) proxy = std::make_unique<Proxy>(*this, window);
-    proxy->retarget(window);
-    return *proxy;
+void SimAnimationContext::animate(Window& window, const std::optional<Rect>& frame,
+                                  const std::optional<double>& alpha, double seconds) {
+    auto* simulated = dynamic_cast<SimWindow*>(&window);
+    if (frame)
+        simulated != nullptr ? simulated->animateFrame(*frame, seconds) : window.setFrame(*frame, true);
+    if (alpha) simulated != nullptr ? simulated->animateAlpha(*alpha, seconds) : window.setAlphaValue(*alpha);
 }
 
 }  // namespace quillory::platform::sim

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/animation_groups.h"
 #include "platform/sim/sim_run_loop.h"
 #include "platform/window.h"
 
@@ -135,37 +136,18 @@ private:
     std::vector<SimWindow*> windows_;
 };
 
-class SimAnimationContext final : public AnimationContext {
+class SimAnimationContext final : public GroupedAnimationContext {
 public:
-    // The duration a group has when none is set.
-    static constexpr double kDefaultDuration = 0.25;
-
-    SimAnimationContext();
-    ~SimAnimationContext() override;
-
-    void beginGrouping() override;
-    void setDuration(double seconds) override;
-    void endGrouping() override;
-    WindowAnimator& animator(Window& window) override;
-
     // The durations of the groups ended so far, oldest first.
     const std::vector<double>& groupDurations() const { return durations_; }
 
-private:
-    class Proxy;
-    struct Change {
-        Window* window;
-        std::optional<Rect> frame;
-        std::optional<double> alpha;
-    };
-    struct Group {
-        double duration = kDefaultDuration;
-        std::vector<Change> changes;
-    };
+protected:
+    void groupEnded(double seconds) override { durations_.push_back(seconds); }
+    void animate(Window& window, const std::optional<Rect>& frame, const std::optional<double>& alpha,
+                 double seconds) override;
 
-    std::vector<Group> open_;
+private:
     std::vector<double> durations_;
-    std::map<Window*, std::unique_ptr<Proxy>> proxies_;
 };
 
 }  // namespace quillory::platform::sim

@@ -11,20 +11,11 @@
 #include "inspection/image_service.h"
 #include "inspection/selection_query.h"
 #include "platform/sim/sim_platform.h"
+#include "tests/unit/fakes.h"
 
 namespace quillory::testing {
 
 namespace sim = platform::sim;
-
-class FakeSelection final : public SelectionQuery {
-public:
-    std::vector<std::string> selection() override {
-        ++queries;
-        return items;
-    }
-    std::vector<std::string> items;
-    int queries = 0;
-};
 
 // Every path opens as a photo with a 4 x 3 preview.
 class FakePhotos final : public ImageService {

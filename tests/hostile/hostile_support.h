@@ -10,15 +10,7 @@
 
 #include "inspection/image_service.h"
 #include "tests/imageio/fixtures.h"
-
-// QUILLORY_ASAN: defined in a build with AddressSanitizer (GCC or clang).
-#if defined(__SANITIZE_ADDRESS__)
-#define QUILLORY_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUILLORY_ASAN 1
-#endif
-#endif
+#include "tests/sanitizer.h"
 
 // What the hostile-input tests share: the fill as the program runs it (the real image service
 // behind the inspection), a check that what it showed is sound, child processes that measure

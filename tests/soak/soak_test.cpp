@@ -12,14 +12,7 @@
 #include "platform/imageio/image_service_factory.h"
 #include "platform/sim/sim_platform.h"
 #include "tests/imageio/fixtures.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define QUILLORY_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUILLORY_ASAN 1
-#endif
-#endif
+#include "tests/sanitizer.h"
 
 namespace quillory {
 namespace {
