@@ -2,7 +2,10 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <algorithm>
 #include <string>
+
+#include "platform/imageio/tiff_directories.h"
 
 namespace quillory::imageio {
 namespace {
@@ -129,6 +132,16 @@ RawLayout rawLayout(const Exiv2::ExifData& data) {
     return layout;
 }
 
+// Parsing Canon's maker note is most of exiv2's work on a raw file, and nothing the summary
+// shows comes from it: the entry becomes an empty tag of no meaning. Tag 0xFFFF and count 0
+// read the same in either byte order.
+void hideMakerNote(std::vector<std::uint8_t>& front, std::int64_t entry) {
+    if (entry < 0 || entry + 8 > std::ssize(front)) return;
+    const auto at = static_cast<std::size_t>(entry);
+    std::fill_n(front.begin() + static_cast<std::ptrdiff_t>(at), 2, std::uint8_t{0xFF});
+    std::fill_n(front.begin() + static_cast<std::ptrdiff_t>(at) + 4, 4, std::uint8_t{0});
+}
+
 }  // namespace
 
 std::optional<ExifSummary> ExifReader::fromApp1(const std::vector<std::uint8_t>& tiff) {
@@ -151,14 +164,18 @@ std::optional<ExifSummary> ExifReader::fromApp1(const std::vector<std::uint8_t>&
 
 std::optional<ExifSummary> ExifReader::fromRawFile(const PhotoFile& file) {
     muteExiv2();
+    const auto metadata = locateTiffMetadata(file);
+    if (!metadata) return std::nullopt;
+    // Only the front of the file, read once: a file cut short meanwhile stays a short read.
+    std::vector<std::uint8_t> front = file.read({0, metadata->length});
+    if (metadata->makerNoteEntry) hideMakerNote(front, *metadata->makerNoteEntry);
     try {
-        // The descriptor's own /proc name: exiv2 reads the very file that was checked to be a
-        // regular file, whatever happened to the path since.
-        auto image = Exiv2::ImageFactory::open("/proc/self/fd/" + std::to_string(file.fd()));
-        if (!image.get()) return std::nullopt;
-        image->readMetadata();
-        ExifSummary summary = summarize(image->exifData());
-        summary.raw = rawLayout(image->exifData());
+        Exiv2::ExifData data;
+        const auto size = static_cast<std::uint32_t>(front.size());
+        if (Exiv2::ExifParser::decode(data, front.data(), size) == Exiv2::invalidByteOrder)
+            return std::nullopt;
+        ExifSummary summary = summarize(data);
+        summary.raw = rawLayout(data);
         return summary;
     } catch (...) {
         return std::nullopt;

@@ -40,8 +40,8 @@ class ExifReader {
 public:
     // The TIFF structure of a JPEG's APP1 "Exif" segment; none when exiv2 cannot parse it.
     static std::optional<ExifSummary> fromApp1(const std::vector<std::uint8_t>& tiff);
-    // The metadata and picture layout of a TIFF-based raw file, read through its already
-    // opened (and checked) descriptor; none when exiv2 cannot read it.
+    // The metadata and picture layout of a TIFF-based raw file, from the directories at its
+    // front (its maker note left unread); none when exiv2 cannot parse them.
     static std::optional<ExifSummary> fromRawFile(const PhotoFile& file);
 };
 

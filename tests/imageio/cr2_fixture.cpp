@@ -9,7 +9,7 @@
 namespace quillory::fixtures {
 namespace {
 
-enum Type : std::uint16_t { kAscii = 2, kShort = 3, kLong = 4, kRational = 5 };
+enum Type : std::uint16_t { kAscii = 2, kShort = 3, kLong = 4, kRational = 5, kUndefined = 7 };
 
 struct Entry {
     std::uint16_t tag;
@@ -133,6 +133,8 @@ std::vector<Entry> exifEntries(const Cr2Fields& f) {
                          ascii(0x9003, "2016:01:02 03:04:05"), rational(0x920A, 35, 1)};
     if (f.pixelWidth) e.push_back(shorts(0xA002, {static_cast<std::uint32_t>(*f.pixelWidth)}));
     if (f.pixelHeight) e.push_back(shorts(0xA003, {static_cast<std::uint32_t>(*f.pixelHeight)}));
+    if (!f.makerNote.empty())
+        e.push_back({0x927C, kUndefined, static_cast<std::uint32_t>(f.makerNote.size()), f.makerNote});
     return e;
 }
 

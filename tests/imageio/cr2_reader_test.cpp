@@ -56,6 +56,34 @@ TEST(Cr2Reader, describesFullRawImageNotItsPreview) {
     }
 }
 
+// The maker note is never parsed, so what it holds cannot spoil the tags around it.
+TEST(Cr2Reader, readsExifTagsWhateverTheMakerNoteHolds) {
+    Bytes directoryClaimingTooMuch{0xFF, 0xFF, 0x01, 0x00, 0x07, 0x00, 0xFF, 0xFF, 0xFF, 0x7F};
+    directoryClaimingTooMuch.resize(64);
+    const struct {
+        const char* name;
+        Bytes makerNote;
+    } cases[] = {
+        {"text", Bytes(40, 'x')},
+        {"a directory claiming 65535 entries", directoryClaimingTooMuch},
+        {"a large block of zeros", Bytes(60000, 0)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Cr2Fields fields;
+        fields.pixelWidth = 3504;
+        fields.pixelHeight = 2336;
+        fields.makerNote = c.makerNote;
+        const auto properties = readCr2(fields).properties;
+        ASSERT_TRUE(properties && properties->exif && properties->tiff);
+        EXPECT_EQ(properties->pixelWidth, 3504);  // entries after the maker note's
+        EXPECT_EQ(properties->pixelHeight, 2336);
+        EXPECT_EQ(properties->tiff->model, "Canon EOS Fixture");
+        EXPECT_EQ(properties->exif->dateTimeOriginal, "2016:01:02 03:04:05");
+        EXPECT_DOUBLE_EQ(properties->exif->fNumber.value_or(0), 5.6);
+    }
+}
+
 TEST(Cr2Reader, fallsBackToSensorSizeOfRawDataWithoutExifSize) {
     Cr2Fields fields;
     fields.rawWidth = 2600;

@@ -70,6 +70,7 @@ struct Cr2Fields {
     int rawHeight = 3500;
     int rawComponents = 2;
     bool cutPreviewInHalf = false;  // the file ends in the middle of the preview
+    Bytes makerNote;                // the EXIF directory's MakerNote, any bytes
 };
 Bytes buildCr2(const Cr2Fields& fields);
 
