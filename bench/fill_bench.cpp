@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_photos.h"
+#include "bench/bench_support.h"
 #include "inspection/panel_fill.h"
 #include "platform/imageio/area_scaler.h"
 #include "platform/imageio/image_service_factory.h"
@@ -92,20 +92,10 @@ private:
     std::string url_;
 };
 
-class DiscardingPanel final : public quillory::PanelContent {
-public:
-    void setVersionText(const std::string&) override {}
-    void setSummaryText(const std::string& text) override { benchmark::DoNotOptimize(text.data()); }
-    void setPreviewHidden(bool) override {}
-    void setPreviewPicture(std::shared_ptr<const quillory::Bitmap> picture) override {
-        if (picture) benchmark::DoNotOptimize(picture->rgb.data());
-    }
-};
-
 void fill(benchmark::State& state, const Photo& photo) {
     const auto images = quillory::imageio::makeImageService();
     OnePhoto selection(quillory::Url::fromLocalPath(photo.path.string()).string());
-    DiscardingPanel panel;
+    quillory::bench::DiscardingPanel panel;
     quillory::Inspector inspector({selection, *images, {}, {}});
     inspector.setPanel(&panel);
     for (auto _ : state) inspector.FillPanel();

@@ -24,10 +24,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exiv2/exiv2.hpp>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,9 +33,10 @@
 // jpeglib.h needs FILE and size_t first.
 #include <jpeglib.h>
 
-#include "bench/bench_photos.h"
+#include "bench/bench_support.h"
 #include "inspection/panel_fill.h"
 #include "platform/imageio/image_service_factory.h"
+#include "tests/proc_status.h"
 
 namespace {
 
@@ -121,26 +120,8 @@ public:
     std::vector<std::string> items;
 };
 
-class DiscardingPanel final : public quillory::PanelContent {
-public:
-    void setVersionText(const std::string&) override {}
-    void setSummaryText(const std::string& text) override { benchmark::DoNotOptimize(text.data()); }
-    void setPreviewHidden(bool) override {}
-    void setPreviewPicture(std::shared_ptr<const quillory::Bitmap> picture) override {
-        shown = picture != nullptr;
-        if (picture) benchmark::DoNotOptimize(picture->rgb.data());
-    }
-    bool shown = false;
-};
-
-long statusKiB(const char* key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(key, 0) == 0) return std::strtol(line.c_str() + std::strlen(key), nullptr, 10);
-    }
-    return -1;
-}
+using quillory::bench::DiscardingPanel;
+using quillory::proc::statusKiB;
 
 struct Measured {
     long idleKiB = 0;

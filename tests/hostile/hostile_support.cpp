@@ -16,20 +16,13 @@
 
 #include "inspection/panel_fill.h"
 #include "platform/imageio/image_service_factory.h"
+#include "tests/proc_status.h"
 #include "tests/unit/fakes.h"
 
 namespace quillory::hostile {
 namespace {
 
-// A field of /proc/self/status in KiB ("VmRSS:", "VmHWM:"); -1 when it is not there.
-long statusKiB(const char* key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(key, 0) == 0) return std::strtol(line.c_str() + std::strlen(key), nullptr, 10);
-    }
-    return -1;
-}
+using quillory::proc::statusKiB;
 
 void writeAll(int fd, const std::string& text) {
     std::size_t done = 0;

@@ -1,7 +1,13 @@
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <exiv2/exiv2.hpp>
 #include <filesystem>
+#include <memory>
+#include <string>
+
+#include "inspection/panel_content.h"
 
 namespace quillory::bench {
 
@@ -20,5 +26,19 @@ inline std::filesystem::path copyWithoutThumbnail(const std::filesystem::path& p
     image->writeMetadata();
     return copy;
 }
+
+// A panel that only makes sure the summary and the picture are not optimised away; it notes
+// whether a picture was shown.
+class DiscardingPanel final : public PanelContent {
+public:
+    void setVersionText(const std::string&) override {}
+    void setSummaryText(const std::string& text) override { benchmark::DoNotOptimize(text.data()); }
+    void setPreviewHidden(bool) override {}
+    void setPreviewPicture(std::shared_ptr<const Bitmap> picture) override {
+        shown = picture != nullptr;
+        if (picture) benchmark::DoNotOptimize(picture->rgb.data());
+    }
+    bool shown = false;
+};
 
 }  // namespace quillory::bench
