@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "inspection/panel_fill.h"
+#include "inspection/read_queue.h"
 #include "inspection/url.h"
 
 namespace quillory {
@@ -82,7 +83,8 @@ int inspect(const Request& request, const CliContext& context) {
     }
     SingleSelection selection(Url::fromLocalPath(path).string());
     CapturedPanel panel;
-    Inspector inspector({selection, context.images, {}, {}});
+    InlineReadQueue reads;
+    Inspector inspector({selection, context.images, reads, {}, {}});
     inspector.setPanel(&panel);
     inspector.FillPanel();
     context.out << panel.summary << '\n';

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QTimer>
 
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
@@ -24,6 +25,7 @@
 #include "platform/qt/recent_selection.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
+#include "platform/qt/worker_read_queue.h"
 #include "platform/qt/x11_desktop.h"
 
 namespace {
@@ -134,7 +136,7 @@ public:
                       [this](std::vector<std::string> urls) { selection_.offer(std::move(urls)); }},
                      environment("QUILLORY_APPEARANCE"),
                      &portal_}),
-          delegate_(platform_.services(), {selection_, *images_}),
+          delegate_(platform_.services(), {selection_, *images_, reads_}),
           clipboard_(*QGuiApplication::clipboard(),
                      [this](std::vector<std::string> urls) { selection_.offer(std::move(urls)); }),
           signals_([this] { platform_.application.terminate(); }) {
@@ -145,6 +147,9 @@ public:
             openPanelWhenPlaced();
         });
     }
+
+    // A read stuck on a hung mount still holds the image service.
+    bool readsBusy() const { return reads_.busy(); }
 
     void start(std::vector<std::string> urls) {
         launched_.start();
@@ -186,6 +191,7 @@ private:
     QObject context_;
     QElapsedTimer launched_;
     std::unique_ptr<ImageService> images_ = imageio::makeImageService();
+    qt::WorkerReadQueue reads_;
     qt::RecentSelection selection_;
     qt::PortalAppearance portal_;
     qt::QtPlatform platform_;
@@ -237,7 +243,13 @@ int runTray(int& argc, char** argv, const std::vector<std::string>& files) {
     }
     TrayProgram program(instance);
     program.start(selection);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    if (program.readsBusy()) {
+        // Quitting never waits for a read: end without tearing down what it still uses.
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }
 
 }  // namespace

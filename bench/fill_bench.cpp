@@ -24,6 +24,7 @@
 
 #include "bench/bench_support.h"
 #include "inspection/panel_fill.h"
+#include "inspection/read_queue.h"
 #include "platform/imageio/area_scaler.h"
 #include "platform/imageio/image_service_factory.h"
 
@@ -96,7 +97,8 @@ void fill(benchmark::State& state, const Photo& photo) {
     const auto images = quillory::imageio::makeImageService();
     OnePhoto selection(quillory::Url::fromLocalPath(photo.path.string()).string());
     quillory::bench::DiscardingPanel panel;
-    quillory::Inspector inspector({selection, *images, {}, {}});
+    quillory::InlineReadQueue reads;
+    quillory::Inspector inspector({selection, *images, reads, {}, {}});
     inspector.setPanel(&panel);
     for (auto _ : state) inspector.FillPanel();
 }
@@ -167,7 +169,8 @@ void tickUnchanged(benchmark::State& state) {
         selection.items.push_back("file:///photos/IMG_" + std::to_string(i) + ".JPG");
     const auto images = quillory::imageio::makeImageService();
     int logLines = 0;
-    quillory::Inspector inspector({selection, *images, {}, [&](std::string_view) { ++logLines; }});
+    quillory::InlineReadQueue reads;
+    quillory::Inspector inspector({selection, *images, reads, {}, [&](std::string_view) { ++logLines; }});
     inspector.FillPanel();  // records the last photo, as the opening does
     for (auto _ : state) inspector.timer();
     state.counters["fills"] = logLines;

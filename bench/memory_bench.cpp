@@ -35,6 +35,7 @@
 
 #include "bench/bench_support.h"
 #include "inspection/panel_fill.h"
+#include "inspection/read_queue.h"
 #include "platform/imageio/image_service_factory.h"
 #include "tests/proc_status.h"
 
@@ -134,7 +135,8 @@ Measured measureFill(const fs::path& warmUp, const fs::path& photo) {
     const auto images = quillory::imageio::makeImageService();
     Selection selection;
     DiscardingPanel panel;
-    quillory::Inspector inspector({selection, *images, {}, {}});
+    quillory::InlineReadQueue reads;
+    quillory::Inspector inspector({selection, *images, reads, {}, {}});
     inspector.setPanel(&panel);
     selection.items = {quillory::Url::fromLocalPath(warmUp.string()).string()};
     inspector.FillPanel();
@@ -207,7 +209,8 @@ void tickUnchanged(benchmark::State& state, bool photoLast) {
     }
     const auto images = quillory::imageio::makeImageService();
     int fills = 0;
-    quillory::Inspector inspector({selection, *images, {}, [&](std::string_view) { ++fills; }});
+    quillory::InlineReadQueue reads;
+    quillory::Inspector inspector({selection, *images, reads, {}, [&](std::string_view) { ++fills; }});
     inspector.timer();  // the first tick shows the photo
     fills = 0;
     for (auto _ : state) inspector.timer();

@@ -16,6 +16,7 @@
 
 #include "inspection/panel_content.h"
 #include "inspection/panel_fill.h"
+#include "inspection/read_queue.h"
 #include "platform/imageio/image_service_factory.h"
 
 namespace {
@@ -112,7 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     OneItem selection;
     selection.url = quillory::Url::fromLocalPath(file.path().string()).string();
     Panel panel;
-    quillory::Inspector inspector({selection, *images, {}, {}});
+    quillory::InlineReadQueue reads;
+    quillory::Inspector inspector({selection, *images, reads, {}, {}});
     inspector.setPanel(&panel);
     inspector.FillPanel();
     checkSound(panel, file, size);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,10 +27,14 @@ struct Bitmap {
 struct ThumbnailOptions {
     bool createThumbnailWithTransform = true;      // upright, as the orientation tag says
     bool createThumbnailFromImageIfAbsent = true;  // no embedded thumbnail: make one
+    bool createThumbnailFromImageAlways = false;   // pass over the embedded thumbnail
     int thumbnailMaxPixelSize = 500;               // neither side larger
+    // Asked at the decoder's check points (between scans, between row bands): true abandons
+    // the preview, which then comes back empty. Empty: never stop.
+    std::function<bool()> shouldStop;
 };
 
-inline constexpr ThumbnailOptions kThumbnailOptions{};
+inline const ThumbnailOptions kThumbnailOptions{};
 
 // One opened photo file. Reads lazily; every call may be made in any order.
 class ImageSource {

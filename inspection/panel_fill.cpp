@@ -53,8 +53,34 @@ std::string versionLabel(const std::optional<std::string>& shortVersion) {
 
 Inspector::Inspector(Services services) : services_(std::move(services)) {}
 
+Inspector::~Inspector() {
+    // Reads still queued or under way stop at their next check point.
+    latest_->fetch_add(1);
+}
+
+std::uint64_t Inspector::newRequest() {
+    return latest_->fetch_add(1) + 1;
+}
+
+Inspector::Stop Inspector::stopFor(std::uint64_t request) const {
+    return [latest = latest_, request] { return latest->load() != request; };
+}
+
+ReadQueue::Apply Inspector::whenCurrent(std::uint64_t request, std::function<void(PanelContent&)> apply) {
+    return [this, alive = std::weak_ptr<int>(alive_), request, apply = std::move(apply)] {
+        if (alive.expired() || latest_->load() != request || panel_ == nullptr) return;
+        apply(*panel_);
+    };
+}
+
 void Inspector::timer() {
-    const std::optional<Url> last = lastQualifying(services_.selection.selection());
+    // An unchanged selection was looked at already: the tick costs nothing however long it is.
+    const std::uint64_t change = services_.selection.changeCount();
+    if (change != 0 && tickedChangeValid_ && change == tickedChange_) return;
+    const SelectionList selection = services_.selection.currentSelection();
+    tickedChange_ = change;
+    tickedChangeValid_ = change != 0;
+    const std::optional<Url> last = lastQualifying(*selection);
     if (!last) return;
     if (oldUrl_ && oldUrl_->path() == last->path()) return;
     if (services_.log) services_.log(kFileChangeLogLine);
@@ -65,38 +91,65 @@ void Inspector::FillPanel() {
     if (panel_)
         panel_->setVersionText(
             versionLabel(services_.shortVersion ? services_.shortVersion() : std::nullopt));
-    const std::vector<std::string> selection = services_.selection.selection();
-    if (selection.empty()) return;
+    const SelectionList selection = services_.selection.currentSelection();
+    tickedChangeValid_ = false;
+    if (selection->empty()) return;
     // Only the last item's outcome stays visible, so earlier items are not read at all;
     // the URL recorded is still the selection's last photo.
-    if (std::optional<Url> url = qualifyingUrl(selection.back())) {
+    if (std::optional<Url> url = qualifyingUrl(selection->back())) {
         showPhoto(*url);
         return;
     }
-    if (std::optional<Url> last = lastQualifying(selection)) oldUrl_ = std::move(last);
+    if (std::optional<Url> last = lastQualifying(*selection)) oldUrl_ = std::move(last);
     showNoFile();
 }
 
 void Inspector::updateText(const Url& url) {
     if (!panel_) return;
-    const std::unique_ptr<ImageSource> source = services_.images.createWithPath(url.path());
-    panel_->setSummaryText(summaryOf(url, source.get()));
+    const std::uint64_t request = newRequest();
+    services_.reads.post([this, images = &services_.images, url, stop = stopFor(request), request] {
+        if (stop()) return ReadQueue::Apply{};
+        const std::unique_ptr<ImageSource> source = images->createWithPath(url.path());
+        return whenCurrent(request, [summary = summaryOf(url, source.get())](PanelContent& panel) {
+            panel.setSummaryText(summary);
+        });
+    });
 }
 
 void Inspector::showPhoto(const Url& url) {
     oldUrl_ = url;
     // Without views there is nothing to show; reading the file would be wasted.
     if (!panel_) return;
-    panel_->setPreviewHidden(false);
-    // One source serves both the summary and the preview: the file is opened once.
-    const std::unique_ptr<ImageSource> source = services_.images.createWithPath(url.path());
-    panel_->setSummaryText(summaryOf(url, source.get()));
-    std::optional<Bitmap> thumbnail =
-        source ? source->createThumbnailAtIndex0(kThumbnailOptions) : std::nullopt;
-    panel_->setPreviewPicture(thumbnail ? std::make_shared<const Bitmap>(std::move(*thumbnail)) : nullptr);
+    const std::uint64_t request = newRequest();
+    // One source serves both the summary and the preview: the file is opened once. The summary
+    // is shown as soon as it is read; the preview, which may take long, follows.
+    auto source = std::make_shared<std::unique_ptr<ImageSource>>();
+    services_.reads.post([this, images = &services_.images, url, source, stop = stopFor(request), request] {
+        if (stop()) return ReadQueue::Apply{};
+        *source = images->createWithPath(url.path());
+        return whenCurrent(request, [summary = summaryOf(url, source->get())](PanelContent& panel) {
+            panel.setPreviewHidden(false);
+            panel.setSummaryText(summary);
+            panel.setPreviewPicture(nullptr);
+        });
+    });
+    services_.reads.post([this, source, stop = stopFor(request), request] {
+        if (stop() || !*source) return ReadQueue::Apply{};
+        ThumbnailOptions options = kThumbnailOptions;
+        options.shouldStop = stop;
+        std::optional<Bitmap> thumbnail = (*source)->createThumbnailAtIndex0(options);
+        source->reset();
+        std::shared_ptr<const Bitmap> picture =
+            thumbnail ? std::make_shared<const Bitmap>(std::move(*thumbnail)) : nullptr;
+        return whenCurrent(request, [picture](PanelContent& panel) {
+            if (picture) panel.setPreviewPicture(picture);
+        });
+    });
 }
 
 void Inspector::showNoFile() {
+    // A read still under way for an earlier photo must not overwrite the message.
+    newRequest();
     if (!panel_) return;
     panel_->setPreviewHidden(true);
     panel_->setSummaryText(std::string(kNoFileMessage));

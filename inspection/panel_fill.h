@@ -1,12 +1,16 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "inspection/image_service.h"
 #include "inspection/panel_content.h"
+#include "inspection/read_queue.h"
 #include "inspection/selection_query.h"
 #include "inspection/url.h"
 
@@ -21,16 +25,20 @@ std::string versionLabel(const std::optional<std::string>& shortVersion);
 
 // The photo inspection behind the panel: the polling tick, the fill and the summary.
 // The panel controller forwards its `timer:`, `FillPanel` and `updateText:` here.
+// Files are read through `reads`, off the UI thread; only the newest request's result is
+// shown, and a read overtaken by a newer one stops at its next check point.
 class Inspector {
 public:
     struct Services {
         SelectionQuery& selection;
         ImageService& images;
+        ReadQueue& reads;
         std::function<std::optional<std::string>()> shortVersion;
         std::function<void(std::string_view)> log;
     };
 
     explicit Inspector(Services services);
+    ~Inspector();
     Inspector(const Inspector&) = delete;
     Inspector& operator=(const Inspector&) = delete;
 
@@ -42,19 +50,32 @@ public:
     void timer();
     // Brings the panel up to date with the selection.
     void FillPanel();
-    // Puts the summary of the file at `url` into the panel's text.
+    // Puts the summary of the file at `url` into the panel's text, once it is read.
     void updateText(const Url& url);
 
     // The URL of the photo the panel showed last; survives closing the panel.
     const std::optional<Url>& oldUrl() const { return oldUrl_; }
 
 private:
+    using Stop = std::function<bool()>;
+
     void showPhoto(const Url& url);
     void showNoFile();
+    // A new request overtakes every earlier one; the stop check of each turns true.
+    std::uint64_t newRequest();
+    Stop stopFor(std::uint64_t request) const;
+    // Runs `apply` on the UI thread if `request` is still the newest and the inspector alive.
+    ReadQueue::Apply whenCurrent(std::uint64_t request, std::function<void(PanelContent&)> apply);
 
     Services services_;
     PanelContent* panel_ = nullptr;
     std::optional<Url> oldUrl_;
+    std::shared_ptr<std::atomic<std::uint64_t>> latest_ = std::make_shared<std::atomic<std::uint64_t>>(0);
+    // Only the inspector holds it: a result arriving after the inspector is gone is dropped.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    // The selection change the tick last looked at, and whether anything since may matter.
+    std::uint64_t tickedChange_ = 0;
+    bool tickedChangeValid_ = false;
 };
 
 }  // namespace quillory

@@ -42,7 +42,7 @@ PanelController::PanelController(const platform::Platform& platform, Inspection 
     : platform_(platform),
       delegate_(delegate),
       content_(std::make_unique<Content>(*this)),
-      inspector_(Inspector::Services{inspection.selection, inspection.images,
+      inspector_(Inspector::Services{inspection.selection, inspection.images, inspection.reads,
                                      [bundle = &platform.bundle] {
                                          return bundle->objectForInfoDictionaryKey(
                                              platform::kShortVersionKey);

@@ -7,6 +7,7 @@
 #include "inspection/image_service.h"
 #include "inspection/panel_content.h"
 #include "inspection/panel_fill.h"
+#include "inspection/read_queue.h"
 #include "inspection/selection_query.h"
 #include "panel/background_view.h"
 #include "platform/observation.h"
@@ -42,6 +43,7 @@ public:
     struct Inspection {
         SelectionQuery& selection;
         ImageService& images;
+        ReadQueue& reads;
     };
 
     // The panel is not built yet; `delegate` is not owned and may be nullptr.

@@ -199,7 +199,8 @@ void pressExitWithTheRealProcess() {
                                   s.images,      s.defaults, s.bundle,    s.log,       process};
     testing::FakeSelection selection;
     testing::FakePhotos photos;
-    PanelController panel(real, {selection, photos}, nullptr);
+    InlineReadQueue reads;
+    PanelController panel(real, {selection, photos, reads}, nullptr);
     panel.setHasActivePanel(true);
     panel.doExit();
     std::abort();  // not reached when the exit happened at once

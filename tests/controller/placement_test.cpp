@@ -155,7 +155,8 @@ TEST(PanelOpening, withoutADelegateUsesTheFallbackRule) {
     platform::sim::SimPlatform sim;
     testing::FakeSelection selection;
     testing::FakePhotos photos;
-    PanelController panel(sim.services(), {selection, photos}, nullptr);
+    InlineReadQueue reads;
+    PanelController panel(sim.services(), {selection, photos, reads}, nullptr);
     panel.setHasActivePanel(true);
     sim.advance(1.0);
     EXPECT_EQ(sim.window()->frame(), (Rect{580, 478, 280, 400}));

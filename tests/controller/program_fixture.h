@@ -51,7 +51,8 @@ struct Program {
     sim::SimPlatform sim;
     FakeSelection selection;
     FakePhotos photos;
-    ApplicationDelegate delegate{sim.services(), {selection, photos}};
+    InlineReadQueue reads;
+    ApplicationDelegate delegate{sim.services(), {selection, photos, reads}};
 };
 
 // Counts the observation callbacks it receives.

@@ -15,6 +15,7 @@
 #include <stdexcept>
 
 #include "inspection/panel_fill.h"
+#include "inspection/read_queue.h"
 #include "platform/imageio/image_service_factory.h"
 #include "tests/proc_status.h"
 #include "tests/unit/fakes.h"
@@ -221,7 +222,8 @@ FillOutcome fill(ImageService& images, const std::vector<std::string>& selection
     testing::FakeSelection query;
     query.items = selection;
     testing::RecordingPanel panel;
-    Inspector inspector({query, images, [] { return std::optional<std::string>("1.2"); }, {}});
+    InlineReadQueue reads;
+    Inspector inspector({query, images, reads, [] { return std::optional<std::string>("1.2"); }, {}});
     inspector.setPanel(&panel);
     inspector.FillPanel();
     FillOutcome shown{panel.summary, panel.previewHidden, panel.pictureSet, panel.picture, std::nullopt};

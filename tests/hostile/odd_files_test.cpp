@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "inspection/panel_fill.h"
+#include "inspection/read_queue.h"
 #include "platform/imageio/image_service_factory.h"
 #include "tests/hostile/hostile_support.h"
 #include "tests/unit/fakes.h"
@@ -159,7 +160,9 @@ TEST_P(FileChangedBetweenTickAndFill, isShownAsItIsWhenTheFillOpensIt) {
     const auto images = imageio::makeImageService();
     testing::RecordingPanel panel;
     std::vector<std::string> log;
-    Inspector inspector({selection, *images, {}, [&](std::string_view line) { log.emplace_back(line); }});
+    InlineReadQueue reads;
+    Inspector inspector(
+        {selection, *images, reads, {}, [&](std::string_view line) { log.emplace_back(line); }});
     inspector.setPanel(&panel);
 
     inspector.timer();

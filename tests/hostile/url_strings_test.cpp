@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "inspection/panel_fill.h"
+#include "inspection/read_queue.h"
 #include "platform/imageio/image_service_factory.h"
 #include "tests/hostile/hostile_support.h"
 #include "tests/unit/fakes.h"
@@ -70,7 +71,9 @@ protected:
     testing::FakeSelection selection;
     testing::RecordingPanel panel;
     std::vector<std::string> log;
-    Inspector inspector{{selection, images, {}, [this](std::string_view line) { log.emplace_back(line); }}};
+    InlineReadQueue reads;
+    Inspector inspector{
+        {selection, images, reads, {}, [this](std::string_view line) { log.emplace_back(line); }}};
 };
 
 TEST_P(HostileUrl, opensOnlyTheLocalPhotoItNames) {

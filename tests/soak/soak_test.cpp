@@ -93,7 +93,8 @@ struct Session {
     CountingLog log;
     Selection selection;
     CountingImages images;
-    ApplicationDelegate delegate{services(), {selection, images}};
+    InlineReadQueue reads;
+    ApplicationDelegate delegate{services(), {selection, images, reads}};
 };
 
 Bytes photo(int width, int height, bool thumbnail) {

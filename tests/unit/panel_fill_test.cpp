@@ -2,6 +2,7 @@
 
 #include "fakes.h"
 #include "inspection/panel_fill.h"
+#include "inspection/read_queue.h"
 
 namespace quillory {
 namespace {
@@ -42,7 +43,8 @@ protected:
     RecordingPanel panel;
     std::vector<std::string> logLines;
     std::optional<std::string> version = "1.2";
-    Inspector inspector{{selection, images, [this] { return version; },
+    InlineReadQueue reads;
+    Inspector inspector{{selection, images, reads, [this] { return version; },
                          [this](std::string_view line) { logLines.emplace_back(line); }}};
 };
 

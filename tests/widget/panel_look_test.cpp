@@ -54,7 +54,8 @@ TEST(PanelLook, staysDarkTextOnAWhiteBodyInLightAndDarkThemes) {
         selection.items = {"file:///home/me/Pictures/2021/IMG_0042.JPG"};
         testing::GradientPhotos photos;
         QtPlatform qt({{[] { return true; }, {}}, std::nullopt, nullptr});
-        PanelController controller(qt.services(), {selection, photos}, nullptr);
+        InlineReadQueue reads;
+        PanelController controller(qt.services(), {selection, photos, reads}, nullptr);
         controller.setHasActivePanel(true);
         auto* window = dynamic_cast<QtWindow*>(controller.window());
         ASSERT_NE(window, nullptr);
