@@ -20,6 +20,8 @@ public:
     virtual void setPreviewHidden(bool hidden) = 0;
     // nullptr: no picture could be made; the view shows none rather than a stale one.
     virtual void setPreviewPicture(std::shared_ptr<const Bitmap> picture) = 0;
+    // The local file the preview shows (for opening or dragging it); empty for none.
+    virtual void setPreviewFile(const std::string& path) { (void)path; }
 };
 
 }  // namespace quillory

@@ -127,11 +127,13 @@ void Inspector::showPhoto(const Url& url) {
     services_.reads.post([this, images = &services_.images, url, source, stop = stopFor(request), request] {
         if (stop()) return ReadQueue::Apply{};
         *source = images->createWithPath(url.path());
-        return whenCurrent(request, [summary = summaryOf(url, source->get())](PanelContent& panel) {
-            panel.setPreviewHidden(false);
-            panel.setSummaryText(summary);
-            panel.setPreviewPicture(nullptr);
-        });
+        return whenCurrent(request,
+                           [summary = summaryOf(url, source->get()), path = url.path()](PanelContent& panel) {
+                               panel.setPreviewHidden(false);
+                               panel.setSummaryText(summary);
+                               panel.setPreviewPicture(nullptr);
+                               panel.setPreviewFile(path);
+                           });
     });
     services_.reads.post([this, source, stop = stopFor(request), request] {
         if (stop() || !*source) return ReadQueue::Apply{};
@@ -153,6 +155,7 @@ void Inspector::showNoFile() {
     if (!panel_) return;
     panel_->setPreviewHidden(true);
     panel_->setSummaryText(std::string(kNoFileMessage));
+    panel_->setPreviewFile({});
 }
 
 }  // namespace quillory

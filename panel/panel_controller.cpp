@@ -32,6 +32,10 @@ public:
         }
         owner_.oImage_->setPicture(shown);
     }
+    void setPreviewFile(const std::string& path) override {
+        if (owner_.oImage_ != nullptr) owner_.oImage_->setRepresentedFile(path);
+        if (owner_.delegate_ != nullptr) owner_.delegate_->panelControllerDidShowFile(owner_, path);
+    }
 
 private:
     PanelController& owner_;

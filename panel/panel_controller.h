@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "inspection/image_service.h"
@@ -33,6 +34,11 @@ public:
     virtual const platform::ScreenLocatable* statusItemViewForPanelController(PanelController& controller) {
         (void)controller;
         return nullptr;
+    }
+    // The panel now shows the photo at `path` (empty: none); for the icon's tooltip.
+    virtual void panelControllerDidShowFile(PanelController& controller, const std::string& path) {
+        (void)controller;
+        (void)path;
     }
 };
 

@@ -60,6 +60,9 @@ public:
     virtual void setHidden(bool hidden) = 0;
     virtual bool isHidden() const = 0;
     virtual void setPicture(const Picture& picture) = 0;
+    // The local file the picture comes from, opened on a double click and dragged as a copy;
+    // empty for none (the default does nothing with it).
+    virtual void setRepresentedFile(const std::string& path) { (void)path; }
 };
 
 enum class WindowLevel : std::int64_t { normal = 0, popUpMenu = 101 };
