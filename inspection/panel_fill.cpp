@@ -58,18 +58,18 @@ Inspector::~Inspector() {
     latest_->fetch_add(1);
 }
 
-std::uint64_t Inspector::newRequest() {
-    return latest_->fetch_add(1) + 1;
+Inspector::Ticket Inspector::newRequest() {
+    return Ticket{this, alive_, latest_, latest_->fetch_add(1) + 1};
 }
 
-Inspector::Stop Inspector::stopFor(std::uint64_t request) const {
-    return [latest = latest_, request] { return latest->load() != request; };
+std::function<bool()> Inspector::Ticket::stopCheck() const {
+    return [latest = latest, request = request] { return latest->load() != request; };
 }
 
-ReadQueue::Apply Inspector::whenCurrent(std::uint64_t request, std::function<void(PanelContent&)> apply) {
-    return [this, alive = std::weak_ptr<int>(alive_), request, apply = std::move(apply)] {
-        if (alive.expired() || latest_->load() != request || panel_ == nullptr) return;
-        apply(*panel_);
+ReadQueue::Apply Inspector::Ticket::then(std::function<void(PanelContent&)> show) const {
+    return [ticket = *this, show = std::move(show)] {
+        if (ticket.alive.expired() || ticket.overtaken() || ticket.owner->panel_ == nullptr) return;
+        show(*ticket.owner->panel_);
     };
 }
 
@@ -106,13 +106,11 @@ void Inspector::FillPanel() {
 
 void Inspector::updateText(const Url& url) {
     if (!panel_) return;
-    const std::uint64_t request = newRequest();
-    services_.reads.post([this, images = &services_.images, url, stop = stopFor(request), request] {
-        if (stop()) return ReadQueue::Apply{};
+    services_.reads.post([ticket = newRequest(), images = &services_.images, url] {
+        if (ticket.overtaken()) return ReadQueue::Apply{};
         const std::unique_ptr<ImageSource> source = images->createWithPath(url.path());
-        return whenCurrent(request, [summary = summaryOf(url, source.get())](PanelContent& panel) {
-            panel.setSummaryText(summary);
-        });
+        return ticket.then(
+            [summary = summaryOf(url, source.get())](PanelContent& panel) { panel.setSummaryText(summary); });
     });
 }
 
@@ -120,32 +118,29 @@ void Inspector::showPhoto(const Url& url) {
     oldUrl_ = url;
     // Without views there is nothing to show; reading the file would be wasted.
     if (!panel_) return;
-    const std::uint64_t request = newRequest();
+    const Ticket ticket = newRequest();
     // One source serves both the summary and the preview: the file is opened once. The summary
     // is shown as soon as it is read; the preview, which may take long, follows.
     auto source = std::make_shared<std::unique_ptr<ImageSource>>();
-    services_.reads.post([this, images = &services_.images, url, source, stop = stopFor(request), request] {
-        if (stop()) return ReadQueue::Apply{};
+    services_.reads.post([ticket, images = &services_.images, url, source] {
+        if (ticket.overtaken()) return ReadQueue::Apply{};
         *source = images->createWithPath(url.path());
-        return whenCurrent(request,
-                           [summary = summaryOf(url, source->get()), path = url.path()](PanelContent& panel) {
-                               panel.setPreviewHidden(false);
-                               panel.setSummaryText(summary);
-                               panel.setPreviewPicture(nullptr);
-                               panel.setPreviewFile(path);
-                           });
+        return ticket.then([summary = summaryOf(url, source->get()), path = url.path()](PanelContent& panel) {
+            panel.setPreviewHidden(false);
+            panel.setSummaryText(summary);
+            panel.setPreviewPicture(nullptr);
+            panel.setPreviewFile(path);
+        });
     });
-    services_.reads.post([this, source, stop = stopFor(request), request] {
-        if (stop() || !*source) return ReadQueue::Apply{};
+    services_.reads.post([ticket, source] {
+        if (ticket.overtaken() || !*source) return ReadQueue::Apply{};
         ThumbnailOptions options = kThumbnailOptions;
-        options.shouldStop = stop;
+        options.shouldStop = ticket.stopCheck();
         std::optional<Bitmap> thumbnail = (*source)->createThumbnailAtIndex0(options);
         source->reset();
-        std::shared_ptr<const Bitmap> picture =
-            thumbnail ? std::make_shared<const Bitmap>(std::move(*thumbnail)) : nullptr;
-        return whenCurrent(request, [picture](PanelContent& panel) {
-            if (picture) panel.setPreviewPicture(picture);
-        });
+        if (!thumbnail) return ReadQueue::Apply{};
+        return ticket.then([picture = std::make_shared<const Bitmap>(std::move(*thumbnail))](
+                               PanelContent& panel) { panel.setPreviewPicture(picture); });
     });
 }
 

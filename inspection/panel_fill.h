@@ -57,15 +57,24 @@ public:
     const std::optional<Url>& oldUrl() const { return oldUrl_; }
 
 private:
-    using Stop = std::function<bool()>;
+    // One request to read: overtaken once a newer request is made, and carried to the worker
+    // by value, so that nothing there touches the inspector itself.
+    struct Ticket {
+        Inspector* owner;
+        std::weak_ptr<int> alive;
+        std::shared_ptr<std::atomic<std::uint64_t>> latest;
+        std::uint64_t request;
+
+        bool overtaken() const { return latest->load() != request; }
+        std::function<bool()> stopCheck() const;
+        // The UI-thread step that shows a result, if the request is still the newest then.
+        ReadQueue::Apply then(std::function<void(PanelContent&)> show) const;
+    };
 
     void showPhoto(const Url& url);
     void showNoFile();
-    // A new request overtakes every earlier one; the stop check of each turns true.
-    std::uint64_t newRequest();
-    Stop stopFor(std::uint64_t request) const;
-    // Runs `apply` on the UI thread if `request` is still the newest and the inspector alive.
-    ReadQueue::Apply whenCurrent(std::uint64_t request, std::function<void(PanelContent&)> apply);
+    // A new request overtakes every earlier one.
+    Ticket newRequest();
 
     Services services_;
     PanelContent* panel_ = nullptr;

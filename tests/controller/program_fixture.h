@@ -11,6 +11,7 @@
 #include "inspection/image_service.h"
 #include "inspection/selection_query.h"
 #include "platform/sim/sim_platform.h"
+#include "platform/sim/sim_read_queue.h"
 #include "tests/unit/fakes.h"
 
 namespace quillory::testing {
@@ -51,7 +52,8 @@ struct Program {
     sim::SimPlatform sim;
     FakeSelection selection;
     FakePhotos photos;
-    InlineReadQueue reads;
+    // Reads apply at once unless a test gives them a duration.
+    sim::SimReadQueue reads{sim.runLoop};
     ApplicationDelegate delegate{sim.services(), {selection, photos, reads}};
 };
 
