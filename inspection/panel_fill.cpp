@@ -45,6 +45,13 @@ std::string summaryOf(const Url& url, ImageSource* source) {
     return composeSummary(url.path(), source->copyProperties(), source->copyPropertiesAtIndex0());
 }
 
+// Whether decoding the main image can give more detail than `preview` has.
+bool mainImageIsLarger(ImageSource& source, const Bitmap& preview) {
+    const std::optional<ImageProperties> image = source.copyPropertiesAtIndex0();
+    if (!image || !image->pixelWidth || !image->pixelHeight) return false;
+    return std::max(*image->pixelWidth, *image->pixelHeight) > std::max(preview.width, preview.height);
+}
+
 }  // namespace
 
 std::string versionLabel(const std::optional<std::string>& shortVersion) {
@@ -132,14 +139,37 @@ void Inspector::showPhoto(const Url& url) {
             panel.setPreviewFile(path);
         });
     });
-    services_.reads.post([ticket, source] {
+    const int sharpSize = std::min(panel_->previewPixelSize(), kThumbnailOptions.thumbnailMaxPixelSize);
+    services_.reads.post([this, ticket, source, sharpSize] {
         if (ticket.overtaken() || !*source) return ReadQueue::Apply{};
         ThumbnailOptions options = kThumbnailOptions;
         options.shouldStop = ticket.stopCheck();
         std::optional<Bitmap> thumbnail = (*source)->createThumbnailAtIndex0(options);
-        source->reset();
         if (!thumbnail) return ReadQueue::Apply{};
-        return ticket.then([picture = std::make_shared<const Bitmap>(std::move(*thumbnail))](
+        const bool sharpen = std::max(thumbnail->width, thumbnail->height) < sharpSize &&
+                             mainImageIsLarger(**source, *thumbnail);
+        if (!sharpen) source->reset();
+        return ticket.then(
+            [this, ticket, source, sharpen, sharpSize,
+             picture = std::make_shared<const Bitmap>(std::move(*thumbnail))](PanelContent& panel) {
+                panel.setPreviewPicture(picture);
+                if (sharpen) sharpenPreview(ticket, source, sharpSize);
+            });
+    });
+}
+
+void Inspector::sharpenPreview(const Ticket& ticket, std::shared_ptr<std::unique_ptr<ImageSource>> source,
+                               int size) {
+    services_.reads.post([ticket, source, size] {
+        if (ticket.overtaken()) return ReadQueue::Apply{};
+        ThumbnailOptions options = kThumbnailOptions;
+        options.createThumbnailFromImageAlways = true;
+        options.thumbnailMaxPixelSize = size;
+        options.shouldStop = ticket.stopCheck();
+        std::optional<Bitmap> sharp = (*source)->createThumbnailAtIndex0(options);
+        source->reset();
+        if (!sharp) return ReadQueue::Apply{};
+        return ticket.then([picture = std::make_shared<const Bitmap>(std::move(*sharp))](
                                PanelContent& panel) { panel.setPreviewPicture(picture); });
     });
 }

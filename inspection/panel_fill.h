@@ -72,6 +72,8 @@ private:
     };
 
     void showPhoto(const Url& url);
+    // Replaces a preview that is small for the screen by one decoded from the main image.
+    void sharpenPreview(const Ticket& ticket, std::shared_ptr<std::unique_ptr<ImageSource>> source, int size);
     void showNoFile();
     // A new request overtakes every earlier one.
     Ticket newRequest();

@@ -32,6 +32,9 @@ public:
         }
         owner_.oImage_->setPicture(shown);
     }
+    int previewPixelSize() const override {
+        return owner_.oImage_ != nullptr ? owner_.oImage_->pixelSize() : 0;
+    }
     void setPreviewFile(const std::string& path) override {
         if (owner_.oImage_ != nullptr) owner_.oImage_->setRepresentedFile(path);
         if (owner_.delegate_ != nullptr) owner_.delegate_->panelControllerDidShowFile(owner_, path);

@@ -63,6 +63,8 @@ public:
     // The local file the picture comes from, opened on a double click and dragged as a copy;
     // empty for none (the default does nothing with it).
     virtual void setRepresentedFile(const std::string& path) { (void)path; }
+    // The longer side of the view's area in device pixels; 0 when unknown.
+    virtual int pixelSize() const { return 0; }
 };
 
 enum class WindowLevel : std::int64_t { normal = 0, popUpMenu = 101 };

@@ -1,5 +1,8 @@
 #include "platform/qt/panel_controls.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPainter>
@@ -120,6 +123,11 @@ void QtImageView::setHidden(bool hidden) {
 
 bool QtImageView::isHidden() const {
     return hidden_;
+}
+
+int QtImageView::pixelSize() const {
+    const QSize size = widget_->size();
+    return static_cast<int>(std::lround(std::max(size.width(), size.height()) * widget_->devicePixelRatioF()));
 }
 
 void QtImageView::setPicture(const platform::Picture& picture) {

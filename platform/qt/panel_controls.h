@@ -56,6 +56,7 @@ public:
     bool isHidden() const override;
     // A picture whose pixels do not match its size shows nothing.
     void setPicture(const platform::Picture& picture) override;
+    int pixelSize() const override;
     PictureWidget* widget() const { return widget_; }
 
 private:
