@@ -127,7 +127,8 @@ bool QtImageView::isHidden() const {
 
 int QtImageView::pixelSize() const {
     const QSize size = widget_->size();
-    return static_cast<int>(std::lround(std::max(size.width(), size.height()) * widget_->devicePixelRatioF()));
+    return static_cast<int>(
+        std::lround(std::max(size.width(), size.height()) * widget_->devicePixelRatioF()));
 }
 
 void QtImageView::setPicture(const platform::Picture& picture) {
