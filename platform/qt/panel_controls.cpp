@@ -100,16 +100,22 @@ QWidget* QtTextField::widget() const {
 
 void PictureWidget::setImage(QImage image) {
     image_ = std::move(image);
+    shown_ = {};
     update();
 }
 
 void PictureWidget::paintEvent(QPaintEvent* /*event*/) {
     if (image_.isNull()) return;
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     const QSize fitted = image_.size().scaled(size(), Qt::KeepAspectRatio);
-    const QRect target(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), fitted);
-    painter.drawImage(target, image_);
+    const qreal ratio = devicePixelRatioF();
+    // Scaled once per picture and screen, so that a repaint (the panel's fade, a move) only copies.
+    if (shown_.isNull() || shown_.size() != fitted * ratio) {
+        shown_ = image_.scaled(fitted * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                     .convertToFormat(QImage::Format_RGB32);
+        shown_.setDevicePixelRatio(ratio);
+    }
+    QPainter painter(this);
+    painter.drawImage(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), shown_);
 }
 
 QtImageView::QtImageView(QWidget& parent, const QRect& geometry) : widget_(new PictureWidget(parent)) {

@@ -46,6 +46,7 @@ protected:
 
 private:
     QImage image_;
+    QImage shown_;  // image_ at the size it is drawn, in device pixels
 };
 
 class QtImageView final : public platform::ImageView {
