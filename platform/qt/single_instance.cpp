@@ -188,9 +188,9 @@ void SingleInstance::serve(QLocalSocket* socket) {
         idle->start(kIdleMs);
     });
     connect(idle, &QTimer::timeout, socket, [socket, decoder] {
-        // Bytes that came while the program was busy still count.
-        if (decoder->result() == HandoverDecoder::Result::incomplete) socket->waitForReadyRead(0);
-        if (decoder->result() != HandoverDecoder::Result::accepted) socket->abort();
+        const bool reading = decoder->result() == HandoverDecoder::Result::incomplete;
+        if (reading) socket->waitForReadyRead(0);  // bytes that came while the program was busy count
+        if (!reading || decoder->result() == HandoverDecoder::Result::incomplete) socket->abort();
     });
     idle->start(kIdleMs);
 }
@@ -249,17 +249,13 @@ SingleInstance::Attempt SingleInstance::attempt(const QByteArray& message, int r
     connect(&deadline, &QTimer::timeout, &loop, [&] { finish(Attempt::retry); });
     connect(&socket, &QLocalSocket::connected, &loop, [&] { socket.write(message); });
     connect(&socket, &QLocalSocket::readyRead, &loop, takeAnswer);
-    // Closed without an answer: the primary was starting, or made room for another peer.
-    connect(&socket, &QLocalSocket::disconnected, &loop, [&] {
-        takeAnswer();
-        finish(Attempt::retry);
-    });
     connect(&socket, &QLocalSocket::errorOccurred, &loop, [&](QLocalSocket::LocalSocketError error) {
         takeAnswer();
         if (error == QLocalSocket::SocketAccessError) {
             *why = QStringLiteral("cannot reach the running Quillory: %1").arg(socket.errorString());
             return finish(Attempt::failed);
         }
+        // Not listening yet, or closed without an answer to make room for another peer.
         finish(Attempt::retry);
     });
     deadline.start(std::max(remainingMs, 0));
