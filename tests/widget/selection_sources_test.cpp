@@ -8,13 +8,13 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
-#include <QMap>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -54,24 +54,18 @@ struct InstanceFolder {
     QString folder = parent.path() + QStringLiteral("/quillory");
 };
 
-// Sets environment variables for one test and puts them back after it.
-class Environment {
-public:
+// Sets environment variables (null: unsets) for one test and puts them back after it.
+struct Environment {
     void set(const char* name, const QByteArray& value) {
-        if (!saved_.contains(name))
-            saved_.insert(name, qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray());
-        if (value.isNull()) {
-            qunsetenv(name);
-        } else {
-            qputenv(name, value);
-        }
+        saved.try_emplace(name, qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray());
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
     }
     ~Environment() {
-        for (auto it = saved_.begin(); it != saved_.end(); ++it) set(it.key().constData(), it.value());
+        for (const auto& [name, value] : saved) {
+            value.isNull() ? qunsetenv(name.c_str()) : qputenv(name.c_str(), value);
+        }
     }
-
-private:
-    QMap<QByteArray, QByteArray> saved_;
+    std::map<std::string, QByteArray> saved;
 };
 
 TEST(SingleInstance, theSecondHandsItsFilesToTheFirst) {
@@ -337,7 +331,7 @@ TEST(SingleInstance, handOverTriesAgainWhileThePrimaryIsBusy) {
         SingleInstance second(place.folder);
         QLocalServer primary;
         int connections = 0;
-        HandoverDecoder decoder;
+        QByteArray received;
         QObject::connect(&primary, &QLocalServer::newConnection, &primary, [&] {
             while (QLocalSocket* peer = primary.nextPendingConnection()) {
                 QObject::connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
@@ -345,14 +339,11 @@ TEST(SingleInstance, handOverTriesAgainWhileThePrimaryIsBusy) {
                     peer->abort();
                     continue;
                 }
-                QObject::connect(peer, &QLocalSocket::readyRead, peer, [&decoder, peer] {
-                    const QByteArray bytes = peer->readAll();
-                    if (decoder.feed(
-                            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))) ==
-                        HandoverDecoder::Result::accepted) {
-                        peer->write("ok\n");
-                        peer->disconnectFromServer();
-                    }
+                QObject::connect(peer, &QLocalSocket::readyRead, peer, [&received, peer] {
+                    received += peer->readAll();
+                    if (!received.endsWith('\n')) return;
+                    peer->write("ok\n");
+                    peer->disconnectFromServer();
                 });
             }
         });
@@ -365,7 +356,7 @@ TEST(SingleInstance, handOverTriesAgainWhileThePrimaryIsBusy) {
         QString why;
         EXPECT_TRUE(second.handOver({"file:///a.jpg"}, 5000, &why)) << why.toStdString();
         EXPECT_EQ(connections, c.closedUnanswered + 1);
-        EXPECT_EQ(decoder.urls(), Urls{"file:///a.jpg"});
+        EXPECT_EQ(received.toStdString(), encodeHandover({"file:///a.jpg"}));
     }
 }
 
