@@ -115,7 +115,7 @@ std::optional<int> prepareDisplay() {
 
 // The file: URLs the arguments name; the others are reported and left out.
 std::vector<std::string> fileUrls(const std::vector<std::string>& files) {
-    const std::string folder = QDir::currentPath().toStdString();
+    const std::string folder = qt::workingFolder();  // bytes: a folder name need not be UTF-8
     std::vector<std::string> urls;
     for (const std::string& file : files) {
         if (std::optional<std::string> url = qt::fileUrlForArgument(file, folder)) {
