@@ -7,7 +7,16 @@ namespace quillory {
 namespace {
 
 bool isHex(char c) {
-    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// ASCII only, whatever the locale: a byte above 127 is never a letter in a URL.
+bool isAsciiAlpha(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isAsciiAlnum(char c) {
+    return isAsciiAlpha(c) || (c >= '0' && c <= '9');
 }
 
 int hexValue(char c) {
@@ -17,7 +26,7 @@ int hexValue(char c) {
 
 // Characters that may stand in a URL as they are (unreserved and reserved ones).
 bool isUrlChar(char c) {
-    if (std::isalnum(static_cast<unsigned char>(c)) != 0) return true;
+    if (isAsciiAlnum(c)) return true;
     static constexpr std::string_view kAllowed = "-._~:/?#[]@!$&'()*+,;=";
     return kAllowed.find(c) != std::string_view::npos;
 }
@@ -36,11 +45,11 @@ bool hasOnlyUrlChars(std::string_view text) {
 
 // Length of a leading "scheme:", or 0 when the text starts without one.
 std::size_t schemeLength(std::string_view text) {
-    if (text.empty() || std::isalpha(static_cast<unsigned char>(text[0])) == 0) return 0;
+    if (text.empty() || !isAsciiAlpha(text[0])) return 0;
     for (std::size_t i = 1; i < text.size(); ++i) {
         const char c = text[i];
         if (c == ':') return i;
-        if (std::isalnum(static_cast<unsigned char>(c)) == 0 && c != '+' && c != '-' && c != '.') return 0;
+        if (!isAsciiAlnum(c) && c != '+' && c != '-' && c != '.') return 0;
     }
     return 0;
 }
@@ -103,8 +112,7 @@ Url Url::fromLocalPath(std::string_view path) {
     std::string text = "file://";
     for (const char c : path) {
         const auto byte = static_cast<unsigned char>(c);
-        if (std::isalnum(byte) != 0 ||
-            std::string_view("/-._~!$&'()*+,;=:@").find(c) != std::string_view::npos) {
+        if (isAsciiAlnum(c) || std::string_view("/-._~!$&'()*+,;=:@").find(c) != std::string_view::npos) {
             text += c;
         } else {
             text += '%';
