@@ -50,6 +50,17 @@ QScrollBar::handle:vertical { background: #c7c7cc; border-radius: 3px; min-heigh
 QScrollBar::add-line, QScrollBar::sub-line { height: 0; }
 )";
 
+// What a drag of `path` carries: its file URL for file managers, mail and chat programs, and
+// GNOME's copied-files form, which says "copy".
+QMimeData* dragData(const QString& path) {
+    auto* data = new QMimeData;
+    const QUrl url = QUrl::fromLocalFile(path);
+    data->setUrls({url});
+    data->setData(QStringLiteral("x-special/gnome-copied-files"),
+                  "copy\n" + url.toEncoded(QUrl::FullyEncoded));
+    return data;
+}
+
 }  // namespace
 
 void applyPanelLook(QWidget& panel) {
@@ -119,15 +130,6 @@ PreviewDesktop systemPreviewDesktop() {
 
 PictureWidget::PictureWidget(QWidget& parent, PreviewDesktop desktop)
     : QWidget(&parent), desktop_(std::move(desktop)) {}
-
-QMimeData* PictureWidget::dragData(const QString& path) {
-    auto* data = new QMimeData;
-    const QUrl url = QUrl::fromLocalFile(path);
-    data->setUrls({url});
-    data->setData(QStringLiteral("x-special/gnome-copied-files"),
-                  "copy\n" + url.toEncoded(QUrl::FullyEncoded));
-    return data;
-}
 
 void PictureWidget::mousePressEvent(QMouseEvent* event) {
     pressed_ = event->button() == Qt::LeftButton && !file_.isEmpty();

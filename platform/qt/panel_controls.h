@@ -63,11 +63,6 @@ public:
     const QImage& image() const { return image_; }
     // Empty for none.
     void setFile(QString path) { file_ = std::move(path); }
-    const QString& file() const { return file_; }
-
-    // What a drag of `path` carries: its file URL for file managers, mail and chat programs,
-    // and GNOME's copied-files form, which says "copy".
-    static QMimeData* dragData(const QString& path);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
