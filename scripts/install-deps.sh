@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, testing and benchmarking Quillory needs.
-# Safe to run again; needs root (or sudo).
+# Installs every Debian package that building, testing and benchmarking Quillory needs, by names
+# that Debian 12 and Ubuntu 24.04 share. Safe to run again; needs root (or sudo).
 set -euo pipefail
 
 packages=(
   # build
   build-essential cmake ninja-build pkg-config clang-format
   # libraries
-  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libxcb1-dev libexiv2-dev libturbojpeg0-dev libjpeg62-turbo-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libxcb1-dev libexiv2-dev libturbojpeg0-dev libjpeg-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libimage-exiftool-perl libvips-dev
   # fuzzing: clang with libFuzzer and the sanitizer runtimes; llvm for llvm-symbolizer
-  clang libclang-rt-14-dev llvm
-  # desktop tests
-  xvfb xauth x11-utils xdotool xclip trayer xcompmgr imagemagick
+  clang libclang-rt-dev llvm
+  # desktop tests (dbus-daemon: a private session bus for the portal tests)
+  xvfb xauth x11-utils xdotool xclip trayer xcompmgr imagemagick dbus-daemon
 )
 
 sudo_cmd=()

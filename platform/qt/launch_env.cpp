@@ -21,12 +21,16 @@ std::string lowered(std::string text) {
 }  // namespace
 
 DisplayChoice chooseDisplay(const LaunchEnvironment& env) {
-    if (present(env.qpaPlatform)) return {};
+    // Whatever QT_QPA_PLATFORM asks for (often "wayland" on KDE and sway, where Qt may not even
+    // have that plugin): only on X11 can the panel be placed under the icon.
     if (present(env.display)) return {std::string("xcb"), std::nullopt};
-    if (present(env.waylandDisplay)) {
+    const bool wayland = present(env.waylandDisplay) ||
+                         (present(env.qpaPlatform) && lowered(*env.qpaPlatform).starts_with("wayland"));
+    if (wayland) {
         return {std::nullopt,
-                std::string("no X display: this Wayland session offers no XWayland (DISPLAY is not "
-                            "set), and Quillory needs it to place its panel under the icon")};
+                std::string("no X display: Quillory needs XWayland to place its panel under the tray "
+                            "icon, and this Wayland session offers none (DISPLAY is not set); "
+                            "install or enable XWayland")};
     }
     return {std::nullopt, std::string("no display: DISPLAY is not set, so there is no desktop to show the "
                                       "tray icon on (use --summary FILE for the command line)")};

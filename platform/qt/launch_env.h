@@ -14,14 +14,15 @@ struct LaunchEnvironment {
 };
 
 struct DisplayChoice {
-    // The Qt platform to force; none keeps what the environment says.
+    // The Qt platform to force; none when there is a problem.
     std::optional<std::string> forcePlatform;
     // Why the program cannot run here; none when it can.
     std::optional<std::string> problem;
 };
 
-// X11 (XWayland on a Wayland session) whenever an X display exists, because only there can a
-// client place its own window under the icon. An explicit QT_QPA_PLATFORM is always honoured.
+// X11 (XWayland on a Wayland session) whenever an X display exists, whatever QT_QPA_PLATFORM
+// says, because only there can a client place its own window under the icon. Without one, the
+// problem names what is missing.
 DisplayChoice chooseDisplay(const LaunchEnvironment& env);
 
 inline constexpr double kDefaultTrayWaitSeconds = 30.0;

@@ -3,9 +3,16 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDrag>
+#include <QFile>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -15,6 +22,8 @@ namespace {
 
 // A field this high holds several lines of the summary's font.
 constexpr int kMultiLineHeight = 32;
+// The picture under the pointer during a drag, at most this many pixels a side.
+constexpr int kDragPictureSide = 96;
 // A one-line label shrinks its font within these pixel sizes until its text fits.
 constexpr int kLabelLargestPx = 11;
 constexpr int kLabelSmallestPx = 8;
@@ -44,6 +53,17 @@ QScrollBar::handle:vertical { background: #c7c7cc; border-radius: 3px; min-heigh
 QScrollBar::add-line, QScrollBar::sub-line { height: 0; }
 )";
 
+// What a drag of `path` carries: its file URL for file managers, mail and chat programs, and
+// GNOME's copied-files form, which says "copy".
+QMimeData* dragData(const QString& path) {
+    auto* data = new QMimeData;
+    const QUrl url = QUrl::fromLocalFile(path);
+    data->setUrls({url});
+    data->setData(QStringLiteral("x-special/gnome-copied-files"),
+                  "copy\n" + url.toEncoded(QUrl::FullyEncoded));
+    return data;
+}
+
 }  // namespace
 
 void applyPanelLook(QWidget& panel) {
@@ -56,6 +76,7 @@ void applyPanelLook(QWidget& panel) {
     palette.setColor(QPalette::Base, Qt::transparent);
     palette.setColor(QPalette::Window, Qt::transparent);
     palette.setColor(QPalette::Highlight, QColor(0xb3, 0xd7, 0xff));
+    palette.setColor(QPalette::PlaceholderText, QColor(0x6e, 0x6e, 0x73));
     panel.setPalette(palette);
     panel.setStyleSheet(QString::fromLatin1(kPanelStyle));
 }
@@ -72,6 +93,8 @@ QtTextField::QtTextField(QWidget& parent, const QRect& geometry) {
         edit_->viewport()->setAutoFillBackground(false);
         edit_->document()->setDocumentMargin(0);
         edit_->setCursorWidth(0);  // selectable, yet no blinking caret in a text nobody edits
+        // A new user's empty panel says how to choose a photo; any text set replaces it.
+        edit_->setPlaceholderText(QString::fromUtf8(kEmptyPanelHint));
         shown = edit_;
     } else {
         label_ = new QLabel(&parent);
@@ -98,6 +121,50 @@ QWidget* QtTextField::widget() const {
     return edit_ != nullptr ? static_cast<QWidget*>(edit_) : label_;
 }
 
+PreviewDesktop systemPreviewDesktop() {
+    return {[](const QUrl& file) { QDesktopServices::openUrl(file); },
+            [](QWidget& source, QMimeData* data, const QPixmap& picture, Qt::DropActions actions) {
+                auto* drag = new QDrag(&source);
+                drag->setMimeData(data);
+                if (!picture.isNull()) drag->setPixmap(picture);
+                drag->exec(actions, Qt::CopyAction);
+            }};
+}
+
+PictureWidget::PictureWidget(QWidget& parent, PreviewDesktop desktop)
+    : QWidget(&parent), desktop_(std::move(desktop)) {}
+
+void PictureWidget::mousePressEvent(QMouseEvent* event) {
+    pressed_ = event->button() == Qt::LeftButton && !file_.isEmpty();
+    pressedAt_ = event->position().toPoint();
+    QWidget::mousePressEvent(event);
+}
+
+void PictureWidget::mouseMoveEvent(QMouseEvent* event) {
+    if (!pressed_ || !(event->buttons() & Qt::LeftButton) ||
+        (event->position().toPoint() - pressedAt_).manhattanLength() < QApplication::startDragDistance()) {
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    pressed_ = false;
+    QPixmap picture;
+    if (!image_.isNull()) {
+        picture = QPixmap::fromImage(
+            image_.scaled(kDragPictureSide, kDragPictureSide, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    }
+    // A copy only: the photo stays where it is, whatever the drop target would rather do.
+    if (desktop_.drag) desktop_.drag(*this, dragData(file_), picture, Qt::CopyAction);
+}
+
+void PictureWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+    pressed_ = false;
+    if (event->button() == Qt::LeftButton && !file_.isEmpty() && desktop_.open) {
+        desktop_.open(QUrl::fromLocalFile(file_));
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
+}
+
 void PictureWidget::setImage(QImage image) {
     image_ = std::move(image);
     shown_ = {};
@@ -118,7 +185,8 @@ void PictureWidget::paintEvent(QPaintEvent* /*event*/) {
     painter.drawImage(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2), shown_);
 }
 
-QtImageView::QtImageView(QWidget& parent, const QRect& geometry) : widget_(new PictureWidget(parent)) {
+QtImageView::QtImageView(QWidget& parent, const QRect& geometry, PreviewDesktop desktop)
+    : widget_(new PictureWidget(parent, std::move(desktop))) {
     widget_->setGeometry(geometry);
 }
 
@@ -147,6 +215,11 @@ void QtImageView::setPicture(const platform::Picture& picture) {
     const QImage view(picture.rgb->data(), picture.width, picture.height, picture.width * 3,
                       QImage::Format_RGB888);
     widget_->setImage(view.copy());
+}
+
+void QtImageView::setRepresentedFile(const std::string& path) {
+    // File names are bytes in the locale's encoding, not necessarily UTF-8.
+    widget_->setFile(QFile::decodeName(QByteArray::fromStdString(path)));
 }
 
 QPushButton* addPushButton(QWidget& parent, const QRect& geometry, const std::string& title,

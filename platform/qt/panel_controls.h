@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QImage>
+#include <QPoint>
+#include <QUrl>
 #include <QWidget>
 
 #include <functional>
@@ -9,6 +11,8 @@
 #include "platform/window.h"
 
 class QLabel;
+class QMimeData;
+class QPixmap;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -34,30 +38,57 @@ private:
     QPlainTextEdit* edit_ = nullptr;
 };
 
-// Paints one picture scaled to fit, centred, keeping its proportions.
+// What the preview hands to the desktop; tests replace it to see what would happen.
+struct PreviewDesktop {
+    // Opens a file in the desktop's default application for it (xdg-open).
+    std::function<void(const QUrl& file)> open;
+    // Runs a drag of `data` (taking it over) from `source`, offering only `actions`.
+    std::function<void(QWidget& source, QMimeData* data, const QPixmap& picture, Qt::DropActions actions)>
+        drag;
+};
+
+// The desktop itself: QDesktopServices and QDrag.
+PreviewDesktop systemPreviewDesktop();
+
+// The hint the summary area shows until the first text is set.
+inline constexpr const char* kEmptyPanelHint =
+    "Copy photos in your file manager (Ctrl+C), choose Open With > Quillory, or drop them here.";
+
+// Paints one picture scaled to fit, centred, keeping its proportions. When it represents a file,
+// a double click opens that file and a drag carries it, as a copy.
 class PictureWidget final : public QWidget {
 public:
-    explicit PictureWidget(QWidget& parent) : QWidget(&parent) {}
+    explicit PictureWidget(QWidget& parent, PreviewDesktop desktop = systemPreviewDesktop());
     void setImage(QImage image);
     const QImage& image() const { return image_; }
+    // Empty for none.
+    void setFile(QString path) { file_ = std::move(path); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    PreviewDesktop desktop_;
     QImage image_;
     QImage shown_;  // image_ at the size it is drawn, in device pixels
+    QString file_;
+    QPoint pressedAt_;
+    bool pressed_ = false;
 };
 
 class QtImageView final : public platform::ImageView {
 public:
-    QtImageView(QWidget& parent, const QRect& geometry);
+    QtImageView(QWidget& parent, const QRect& geometry, PreviewDesktop desktop = systemPreviewDesktop());
 
     void setHidden(bool hidden) override;
     bool isHidden() const override;
     // A picture whose pixels do not match its size shows nothing.
     void setPicture(const platform::Picture& picture) override;
     int pixelSize() const override;
+    void setRepresentedFile(const std::string& path) override;
     PictureWidget* widget() const { return widget_; }
 
 private:

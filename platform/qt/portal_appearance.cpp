@@ -1,9 +1,12 @@
 #include "platform/qt/portal_appearance.h"
 
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
+
+#include <iostream>
 
 #include "platform/qt/launch_env.h"
 
@@ -41,9 +44,18 @@ std::optional<std::uint32_t> colorSchemeFromVariant(const QVariant& value) {
 
 PortalAppearance::PortalAppearance(QDBusConnection bus, QString service) : bus_(std::move(bus)) {
     if (!bus_.isConnected()) return;
-    bus_.connect(service, QString::fromLatin1(kPortalPath), QString::fromLatin1(kPortalSettings),
-                 QStringLiteral("SettingChanged"), this,
-                 SLOT(settingChanged(QString, QString, QDBusVariant)));
+    // QtDBus matches the slot's parameters by type name, and finds QDBusVariant by its name only
+    // once it is registered: before, the connection is refused and no match rule reaches the bus.
+    qRegisterMetaType<QDBusVariant>();
+    const bool following =
+        bus_.connect(service, QString::fromLatin1(kPortalPath), QString::fromLatin1(kPortalSettings),
+                     QStringLiteral("SettingChanged"), QStringLiteral("ssv"), this,
+                     SLOT(settingChanged(QString, QString, QDBusVariant)));
+    if (!following) {
+        const QString why = bus_.lastError().message();
+        std::cerr << "quillory: cannot follow changes of the desktop's colour scheme"
+                  << (why.isEmpty() ? std::string() : ": " + why.toStdString()) << std::endl;
+    }
     QDBusMessage read =
         QDBusMessage::createMethodCall(service, QString::fromLatin1(kPortalPath),
                                        QString::fromLatin1(kPortalSettings), QStringLiteral("Read"));

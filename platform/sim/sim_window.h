@@ -30,10 +30,13 @@ public:
     bool isHidden() const override { return hidden_; }
     void setPicture(const Picture& picture) override { picture_ = picture; }
     const Picture& picture() const { return picture_; }
+    void setRepresentedFile(const std::string& path) override { representedFile_ = path; }
+    const std::string& representedFile() const { return representedFile_; }
 
 private:
     bool hidden_ = false;
     Picture picture_;
+    std::string representedFile_;
 };
 
 // A window that keeps every property in memory and animates on the virtual clock.

@@ -1,14 +1,20 @@
 // The panel window on Qt, offscreen: the painted background region by region, the outline mask
 // without a compositing manager, frames in both coordinate systems, animation steps, drops.
+#include <QApplication>
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QUrl>
+
+#include <memory>
 
 #include <gtest/gtest.h>
 
 #include "panel/background_view.h"
+#include "platform/qt/panel_controls.h"
 #include "platform/qt/qt_animation.h"
 #include "platform/qt/qt_window.h"
 #include "widget_support.h"
@@ -214,6 +220,101 @@ TEST(PanelWindow, takesDroppedLocalFilesOnly) {
     QDragEnterEvent refused(where.toPoint(), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&panel.qt.widget(), &refused);
     EXPECT_FALSE(refused.isAccepted());
+}
+
+// The preview with the desktop's side recorded: what a double click would open, what a drag
+// would carry and allow.
+struct Preview {
+    Preview()
+        : view(parent, QRect(0, 0, 240, 160),
+               {[this](const QUrl& file) { opened.push_back(file); },
+                [this](QWidget&, QMimeData* data, const QPixmap&, Qt::DropActions actions) {
+                    dragged.reset(data);
+                    allowed = actions;
+                    ++drags;
+                }}) {}
+
+    void mouse(QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, at, view.widget()->mapToGlobal(at), button, buttons, Qt::NoModifier);
+        QCoreApplication::sendEvent(view.widget(), &event);
+    }
+    void doubleClick() {
+        mouse(QEvent::MouseButtonPress, {50, 50}, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, {50, 50}, Qt::NoButton);
+        mouse(QEvent::MouseButtonDblClick, {50, 50}, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, {50, 50}, Qt::NoButton);
+    }
+    void dragBy(int dx) {
+        mouse(QEvent::MouseButtonPress, {50, 50}, Qt::LeftButton);
+        mouse(QEvent::MouseMove, {50 + dx, 50}, Qt::LeftButton);
+        mouse(QEvent::MouseButtonRelease, {50 + dx, 50}, Qt::NoButton);
+    }
+
+    QWidget parent;
+    QtImageView view;
+    std::vector<QUrl> opened;
+    std::unique_ptr<QMimeData> dragged;
+    Qt::DropActions allowed;
+    int drags = 0;
+};
+
+TEST(PanelPreview, doubleClickOpensTheShownPhotoAndDragCopiesIt) {
+    struct Case {
+        const char* name;
+        std::string represented;  // as the fill hands it: a local path, bytes of the file name
+        const char* url;          // none: nothing opens, nothing drags
+    };
+    const Case cases[] = {
+        {"a photo", "/home/me/IMG_0042.JPG", "file:///home/me/IMG_0042.JPG"},
+        {"blanks and non-ASCII", "/home/me/Caf\xc3\xa9 #1.cr2", "file:///home/me/Caf%C3%A9%20%231.cr2"},
+        {"the no-file message", "", nullptr},
+    };
+    const int far = QApplication::startDragDistance() + 5;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Preview preview;
+        preview.view.setRepresentedFile("/home/me/earlier.jpg");
+        preview.view.setRepresentedFile(c.represented);
+        preview.doubleClick();
+        preview.dragBy(QApplication::startDragDistance() - 1);  // a shaky click is no drag
+        preview.dragBy(far);
+        if (c.url == nullptr) {
+            EXPECT_TRUE(preview.opened.empty());
+            EXPECT_EQ(preview.drags, 0);
+            continue;
+        }
+        EXPECT_EQ(preview.opened, std::vector<QUrl>{QUrl(QString::fromLatin1(c.url))});
+        ASSERT_EQ(preview.drags, 1);
+        EXPECT_EQ(preview.allowed, Qt::DropActions(Qt::CopyAction));  // never a move
+        EXPECT_EQ(preview.dragged->data(QStringLiteral("text/uri-list")).trimmed(), QByteArray(c.url));
+        EXPECT_EQ(preview.dragged->data(QStringLiteral("x-special/gnome-copied-files")),
+                  QByteArray("copy\n") + c.url);
+    }
+}
+
+TEST(PanelSummary, saysHowToChooseAPhotoUntilTheFirstText) {
+    QWidget parent;
+    parent.resize(280, 200);
+    QtTextField summary(parent, QRect(0, 0, 240, 146));
+    auto* edit = qobject_cast<QPlainTextEdit*>(summary.widget());
+    ASSERT_NE(edit, nullptr);
+    auto inked = [&] {
+        QImage image(edit->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        edit->render(&image);
+        int dark = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) dark += pixelAt(image, x, y).lightness() < 200 ? 1 : 0;
+        }
+        return dark;
+    };
+    applyPanelLook(parent);
+    EXPECT_EQ(edit->placeholderText(), QString::fromLatin1(kEmptyPanelHint));
+    EXPECT_GT(inked(), 50);
+    EXPECT_EQ(summary.stringValue(), "");  // the hint is no text of the panel's
+    summary.setStringValue(" ");
+    EXPECT_EQ(inked(), 0);
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
-// The desktop portal's color-scheme over a real D-Bus connection (peer to peer, in process):
-// the nested variants of Read, live SettingChanged, and the dark icon it leads to.
+// The desktop portal's color-scheme over a private session bus: the nested variants of Read,
+// live SettingChanged, and the dark icon it leads to.
 #include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusServer>
 #include <QDBusVariant>
-#include <QTemporaryDir>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -13,8 +14,7 @@
 #include "platform/qt/qt_platform.h"
 #include "widget_support.h"
 
-// A stand-in for the portal's Settings interface, registered on the server side of the peer
-// connection.
+// A stand-in for the desktop portal's Settings interface.
 class FakePortalSettings final : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
@@ -22,8 +22,11 @@ public:
     QVariant answer;
 
 public Q_SLOTS:
+    // The first version's answer, a variant holding a variant.
     QDBusVariant Read(const QString& group, const QString& key) {
-        ++reads;
+        return QDBusVariant(QVariant::fromValue(ReadOne(group, key)));
+    }
+    QDBusVariant ReadOne(const QString& group, const QString& key) {
         if (group != QLatin1String("org.freedesktop.appearance") || key != QLatin1String("color-scheme"))
             return {};
         return QDBusVariant(answer);
@@ -31,9 +34,6 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void SettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
-
-public:
-    int reads = 0;
 };
 
 namespace quillory::qt {
@@ -63,40 +63,69 @@ TEST(PortalAnswer, unwrapsTheColorSchemeFromNestedVariants) {
     }
 }
 
-// A portal on one end of a private peer-to-peer D-Bus connection, the client on the other.
-struct PortalPeer {
-    PortalPeer() : server(QStringLiteral("unix:dir=") + folder.path()) {
-        QObject::connect(&server, &QDBusServer::newConnection, [this](const QDBusConnection& connection) {
-            portalSide = std::make_unique<QDBusConnection>(connection);
-            portalSide->registerObject(QString::fromLatin1(kPortalPath), &settings,
-                                       QDBusConnection::ExportAllSlots);
-        });
-        client = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToPeer(server.address(), QStringLiteral("quillory-test-client")));
+// A private session bus of its own (a real dbus-daemon, as a desktop runs one) with a portal
+// stand-in on it, owning the portal's well-known name. The client is another connection to that
+// bus, so a signal reaches it only through the match rule it asked the daemon for.
+class PrivateBus {
+public:
+    PrivateBus() {
+        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+        if (daemon.isEmpty()) {
+            missing = "dbus-daemon is not installed (package dbus-daemon)";
+            return;
+        }
+        daemon_.start(daemon, {QStringLiteral("--session"), QStringLiteral("--print-address"),
+                               QStringLiteral("--nofork")});
+        if (!daemon_.waitForReadyRead(10000)) {
+            missing = "dbus-daemon did not start";
+            return;
+        }
+        const QString address = QString::fromUtf8(daemon_.readLine().trimmed());
+        static int buses = 0;
+        const QString suffix = QString::number(++buses);
+        portalName_ = QStringLiteral("quillory-test-portal-") + suffix;
+        clientName_ = QStringLiteral("quillory-test-client-") + suffix;
+        portalSide = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, portalName_));
+        client = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, clientName_));
+        portalSide->registerObject(QString::fromLatin1(kPortalPath), &settings,
+                                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals);
+        if (!portalSide->registerService(QString::fromLatin1(kPortalService))) missing = "no portal name";
     }
-    ~PortalPeer() { QDBusConnection::disconnectFromPeer(QStringLiteral("quillory-test-client")); }
+    ~PrivateBus() {
+        portalSide.reset();
+        client.reset();
+        QDBusConnection::disconnectFromBus(portalName_);
+        QDBusConnection::disconnectFromBus(clientName_);
+        daemon_.terminate();
+        daemon_.waitForFinished();
+    }
 
+    // As the portal announces a switch: a broadcast to whoever asked for it.
     void change(QVariant value) {
-        QDBusMessage signal =
-            QDBusMessage::createSignal(QString::fromLatin1(kPortalPath), QString::fromLatin1(kPortalSettings),
-                                       QStringLiteral("SettingChanged"));
-        signal << QStringLiteral("org.freedesktop.appearance") << QStringLiteral("color-scheme")
-               << QVariant::fromValue(QDBusVariant(value));
-        portalSide->send(signal);
+        Q_EMIT settings.SettingChanged(QStringLiteral("org.freedesktop.appearance"),
+                                       QStringLiteral("color-scheme"), QDBusVariant(value));
     }
 
-    QTemporaryDir folder;
+    std::string missing;
     FakePortalSettings settings;
-    QDBusServer server;
     std::unique_ptr<QDBusConnection> portalSide;
     std::unique_ptr<QDBusConnection> client;
+
+private:
+    QProcess daemon_;
+    QString portalName_;
+    QString clientName_;
 };
 
+#define START_PRIVATE_BUS(bus)                                 \
+    PrivateBus bus;                                            \
+    if (!(bus).missing.empty()) GTEST_SKIP() << (bus).missing; \
+    ASSERT_TRUE((bus).client->isConnected())
+
 TEST(PortalAppearance, readsTheSchemeThenFollowsItsChanges) {
-    PortalPeer peer;
-    peer.settings.answer = QVariant::fromValue(QDBusVariant(QVariant(1u)));  // Read's v(v(u))
-    ASSERT_TRUE(peer.client->isConnected());
-    PortalAppearance portal(*peer.client, QString());
+    START_PRIVATE_BUS(bus);
+    bus.settings.answer = QVariant(1u);
+    PortalAppearance portal(*bus.client);
     int changes = 0;
     QObject::connect(&portal, &PortalAppearance::changed, [&] { ++changes; });
     ASSERT_TRUE(eventually([&] { return portal.colorScheme().has_value(); }));
@@ -104,10 +133,12 @@ TEST(PortalAppearance, readsTheSchemeThenFollowsItsChanges) {
     EXPECT_EQ(QtUserDefaults(std::nullopt, &portal).stringForKey("AppleInterfaceStyle"), "Dark");
     EXPECT_EQ(QtUserDefaults("light", &portal).stringForKey("AppleInterfaceStyle"), std::nullopt);
 
-    peer.change(QVariant(2u));
+    bus.change(QVariant(2u));
     ASSERT_TRUE(eventually([&] { return portal.colorScheme() == 2u; }));
     EXPECT_EQ(QtUserDefaults(std::nullopt, &portal).stringForKey("AppleInterfaceStyle"), std::nullopt);
-    EXPECT_EQ(changes, 2);
+    bus.change(QVariant(1u));
+    ASSERT_TRUE(eventually([&] { return portal.colorScheme() == 1u; }));
+    EXPECT_EQ(changes, 3);
 }
 
 TEST(PortalAppearance, withoutAPortalTheDesktopIsLight) {
@@ -117,9 +148,9 @@ TEST(PortalAppearance, withoutAPortalTheDesktopIsLight) {
 }
 
 TEST(PortalAppearance, aChangeToDarkRedrawsTheTrayIconLight) {
-    PortalPeer peer;
-    peer.settings.answer = QVariant::fromValue(QDBusVariant(QVariant(0u)));
-    PortalAppearance portal(*peer.client, QString());
+    START_PRIVATE_BUS(bus);
+    bus.settings.answer = QVariant(0u);
+    PortalAppearance portal(*bus.client);
     QtPlatform qt({{[] { return true; }, {}}, std::nullopt, &portal});
     QObject::connect(&portal, &PortalAppearance::changed, [&] { qt.statusBar.redisplayAll(); });
     MenubarController menubar(qt.services());
@@ -136,7 +167,7 @@ TEST(PortalAppearance, aChangeToDarkRedrawsTheTrayIconLight) {
     };
     ASSERT_TRUE(eventually([&] { return item.displayPasses() >= 2 && portal.colorScheme() == 0u; }));
     EXPECT_EQ(lightPixels(), 0);
-    peer.change(QVariant(1u));
+    bus.change(QVariant(1u));
     EXPECT_TRUE(eventually([&] { return lightPixels() > 50; }));
 }
 
