@@ -236,14 +236,10 @@ struct X11ClipboardReader::Reader {
     }
 
     void readOnce(xcb_timestamp_t time) {
-        // A transfer left unfinished may still be answered; its late replies go to a window gone.
-        if (requestorSpoilt || requestor == XCB_WINDOW_NONE) {
-            if (requestor != XCB_WINDOW_NONE) xcb_destroy_window(connection, requestor);
-            requestor = newWindow();
-            requestorSpoilt = false;
-        }
+        // A window of its own for each read: late answers to an abandoned one go to a window gone.
+        if (requestor != XCB_WINDOW_NONE) xcb_destroy_window(connection, requestor);
+        requestor = newWindow();
         const Outcome outcome = readFiles(time);
-        requestorSpoilt = outcome != Outcome::files && outcome != Outcome::none;
         if (outcome == Outcome::abandoned) return;
         if (outcome == Outcome::timedOut) timeouts.fetch_add(1);
         if (outcome == Outcome::refused) refused.fetch_add(1);
@@ -346,7 +342,6 @@ struct X11ClipboardReader::Reader {
 
     // The reader thread's own.
     xcb_window_t requestor = XCB_WINDOW_NONE;
-    bool requestorSpoilt = false;
     bool changed = false;
     xcb_timestamp_t changedAt = XCB_CURRENT_TIME;
     bool stopped = false;

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -115,22 +116,27 @@ protected:
     std::vector<Urls> delivered_;
 };
 
-// `count` file URLs, one a line, in `separator`-ended lines.
-std::pair<QByteArray, Urls> fileList(int count, const char* separator) {
+// File URLs, one a `separator`-ended line, `size` bytes in all.
+std::pair<QByteArray, Urls> fileList(qsizetype size, const char* separator) {
     QByteArray bytes;
     Urls urls;
-    for (int i = 0; i < count; ++i) {
-        urls.push_back("file:///photos/IMG_" + std::to_string(100000 + i) + ".JPG");
-        bytes += QByteArray::fromStdString(urls.back()) + separator;
-    }
+    auto add = [&](std::string url) {
+        bytes += QByteArray::fromStdString(url) + separator;
+        urls.push_back(std::move(url));
+    };
+    while (size - bytes.size() > 100)
+        add("file:///photos/IMG_" + std::to_string(100000 + urls.size()) + ".JPG");
+    add("file:///" +
+        std::string(static_cast<std::size_t>(size - bytes.size()) - std::strlen(separator) - 12, 'p') +
+        ".JPG");
     return {bytes, urls};
 }
 
 TEST_F(X11Clipboard, fetchesOnlyTheFormatItNeedsAndRefusesWhatIsTooLarge) {
     // Lists over a mebibyte go by xclip's incremental transfer.
-    const auto [longList, longUrls] = fileList(40'000, "\r\n");
-    const auto [longText, longTextUrls] = fileList(40'000, "\n");
-    ASSERT_GT(longText.size(), 1 << 20);
+    const auto [longList, longUrls] = fileList(3 << 19, "\r\n");
+    const auto [mebibyte, mebibyteUrls] = fileList(1 << 20, "\n");
+    const auto [tooLong, tooLongUrls] = fileList((1 << 20) + 1, "\n");
     struct Case {
         const char* name;
         const char* target;
@@ -144,7 +150,8 @@ TEST_F(X11Clipboard, fetchesOnlyTheFormatItNeedsAndRefusesWhatIsTooLarge) {
         {"a long uri-list, incrementally", "text/uri-list", longList, longUrls, false},
         {"Nautilus's plain text", "UTF8_STRING", "x-special/nautilus-clipboard\ncopy\nfile:///c.jpg\n",
          Urls{"file:///c.jpg"}, false},
-        {"plain text over a mebibyte", "UTF8_STRING", longText, std::nullopt, true},
+        {"plain text of a mebibyte", "UTF8_STRING", mebibyte, mebibyteUrls, false},
+        {"plain text a byte longer", "UTF8_STRING", tooLong, std::nullopt, true},
         {"text from an editor", "UTF8_STRING", "hello", std::nullopt, false},
     };
     const auto watching = watch(ClipboardWatch::kReplyTimeout);
