@@ -68,14 +68,24 @@ const std::vector<std::string_view>& clipboardFormatsRead() {
     return formats;
 }
 
+std::size_t maxBytesIn(std::string_view format) {
+    return format == kPlainTextFormat ? kMaxPlainTextBytes : kMaxFileListBytes;
+}
+
+std::optional<std::vector<std::string>> filesIn(std::string_view format, std::string_view bytes) {
+    if (bytes.size() > maxBytesIn(format)) return std::nullopt;
+    if (format == kGnomeCopiedFilesFormat) return afterOperation(lines(bytes));
+    if (format == kUriListFormat) return uriList(bytes);
+    if (format == kPlainTextFormat) return plainText(bytes);
+    return std::nullopt;
+}
+
 std::optional<std::vector<std::string>> copiedFiles(const ClipboardFormats& formats) {
-    if (auto it = formats.find(kGnomeCopiedFilesFormat); it != formats.end()) {
-        if (auto urls = afterOperation(lines(it->second))) return urls;
+    for (std::string_view format : clipboardFormatsRead()) {
+        auto it = formats.find(format);
+        if (it == formats.end()) continue;
+        if (auto urls = filesIn(format, it->second)) return urls;
     }
-    if (auto it = formats.find(kUriListFormat); it != formats.end()) {
-        if (auto urls = uriList(it->second)) return urls;
-    }
-    if (auto it = formats.find(kPlainTextFormat); it != formats.end()) return plainText(it->second);
     return std::nullopt;
 }
 

@@ -1,7 +1,11 @@
 #include "platform/qt/clipboard_watch.h"
 
 #include <QClipboard>
+#include <QGuiApplication>
 #include <QMimeData>
+#include <QTimer>
+
+#include <iostream>
 
 #include "platform/qt/clipboard_formats.h"
 
@@ -9,25 +13,54 @@ namespace quillory::qt {
 
 std::vector<std::string> filesOnClipboard(const QMimeData* data) {
     if (data == nullptr) return {};
-    ClipboardFormats formats;
+    // On X11 every hasFormat() asks the owner again: ask once.
+    const QStringList offered = data->formats();
     for (std::string_view format : clipboardFormatsRead()) {
         const QString name = QString::fromLatin1(format.data(), static_cast<qsizetype>(format.size()));
-        if (!data->hasFormat(name)) continue;
+        if (!offered.contains(name)) continue;
         const QByteArray bytes = data->data(name);
-        formats.emplace(std::string(format), bytes.toStdString());
+        if (auto files =
+                filesIn(format, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))))
+            return std::move(*files);
     }
-    std::optional<std::vector<std::string>> files = copiedFiles(formats);
-    return files ? std::move(*files) : std::vector<std::string>{};
+    return {};
 }
 
-ClipboardWatch::ClipboardWatch(QClipboard& clipboard, std::function<void(std::vector<std::string>)> onFiles)
+ClipboardWatch::ClipboardWatch(QClipboard& clipboard, OnFiles onFiles, std::chrono::milliseconds replyTimeout)
     : clipboard_(clipboard), onFiles_(std::move(onFiles)) {
+#ifdef QUILLORY_X11_CLIPBOARD
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        x11_ = std::make_unique<X11ClipboardReader>(replyTimeout, [this](std::vector<std::string> files) {
+            QMetaObject::invokeMethod(
+                this, [this, files = std::move(files)]() mutable { onFiles_(std::move(files)); },
+                Qt::QueuedConnection);
+        });
+        std::string why;
+        if (x11_->start(qEnvironmentVariable("DISPLAY").toStdString(), &why)) return;
+        std::cerr << "quillory: reading the clipboard through Qt: " << why << std::endl;
+        x11_.reset();
+    }
+#else
+    (void)replyTimeout;
+#endif
     connect(&clipboard_, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
-        if (mode == QClipboard::Clipboard) readNow();
+        if (mode == QClipboard::Clipboard) readThroughQt();
     });
 }
 
+// The reader's thread ends before the object its deliveries are queued to.
+ClipboardWatch::~ClipboardWatch() = default;
+
 void ClipboardWatch::readNow() {
+    if (x11_) return x11_->readNow();
+    QTimer::singleShot(0, this, [this] { readThroughQt(); });
+}
+
+ClipboardCounters ClipboardWatch::counters() const {
+    return x11_ ? x11_->counters() : ClipboardCounters{};
+}
+
+void ClipboardWatch::readThroughQt() {
     std::vector<std::string> files = filesOnClipboard(clipboard_.mimeData(QClipboard::Clipboard));
     if (!files.empty()) onFiles_(std::move(files));
 }

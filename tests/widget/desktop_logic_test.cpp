@@ -176,6 +176,8 @@ TEST(ClipboardFiles, readEveryFileManagersCopyFormat) {
     };
     const std::string a = "file:///home/me/a.jpg";
     const std::string b = "file:///home/me/My%20b.CR2";
+    std::string longText;
+    while (longText.size() <= kMaxPlainTextBytes) longText += a + "\n";
     const Case cases[] = {
         {"GNOME copy (Nemo, Caja, Thunar, PCManFM)",
          {{"x-special/gnome-copied-files", "copy\n" + a + "\n" + b}},
@@ -193,6 +195,8 @@ TEST(ClipboardFiles, readEveryFileManagersCopyFormat) {
          {{"text/plain", "x-special/nautilus-clipboard\ncopy\n" + a + "\n"}},
          Urls{a}},
         {"plain text of file URLs only", {{"text/plain", a + "\n" + b}}, Urls{a, b}},
+        {"plain text of file URLs over a mebibyte", {{"text/plain", longText}}, std::nullopt},
+        {"a uri-list as long", {{"text/uri-list", longText}}, Urls(longText.size() / (a.size() + 1), a)},
         {"GNOME list wins over the uri-list",
          {{"x-special/gnome-copied-files", "copy\n" + b}, {"text/uri-list", a}},
          Urls{b}},
@@ -210,13 +214,18 @@ TEST(ClipboardFiles, readEveryFileManagersCopyFormat) {
     }
 }
 
-TEST(RecentSelection, isTheLatestNonEmptyListOfAnySource) {
+TEST(RecentSelection, isTheLatestNonEmptyListOfAnySourceSharedAndCounted) {
     RecentSelection selection;
     EXPECT_TRUE(selection.selection().empty());
+    const std::uint64_t start = selection.changeCount();
+    EXPECT_NE(start, 0u);  // 0 would mean "cannot tell"
     EXPECT_TRUE(selection.offer({"file:///clipboard.jpg"}));
     EXPECT_TRUE(selection.offer({"file:///handed-over.jpg", "file:///second.CR2"}));
     EXPECT_FALSE(selection.offer({}));  // the clipboard's owner quit
+    EXPECT_EQ(selection.changeCount(), start + 2);
     EXPECT_EQ(selection.selection(), (Urls{"file:///handed-over.jpg", "file:///second.CR2"}));
+    // The tick's snapshot is the list itself, not a copy.
+    EXPECT_EQ(selection.currentSelection(), selection.currentSelection());
 }
 
 // A message with `payload` as its body, however wrong the body.

@@ -33,20 +33,26 @@ using Urls = std::vector<std::string>;
 
 TEST(ClipboardWatch, reportsFileListsAndIgnoresEverythingElse) {
     QClipboard& clipboard = *QGuiApplication::clipboard();
-    std::vector<Urls> reported;
-    ClipboardWatch watch(clipboard, [&](Urls urls) { reported.push_back(std::move(urls)); });
-
     auto put = [&](const char* format, const QByteArray& bytes) {
         auto* data = new QMimeData;  // the clipboard takes it
         data->setData(QString::fromLatin1(format), bytes);
         clipboard.setMimeData(data);
     };
+    put("text/uri-list", "file:///before.jpg\r\n");
+    std::vector<Urls> reported;
+    ClipboardWatch watch(clipboard, [&](Urls urls) { reported.push_back(std::move(urls)); });
+    // At start-up the clipboard is read later, never while the caller waits.
+    watch.readNow();
+    EXPECT_TRUE(reported.empty());
+    EXPECT_TRUE(eventually([&] { return !reported.empty(); }));
+
     put("x-special/gnome-copied-files", "copy\nfile:///a.jpg\nfile:///b.jpg");
     put("text/uri-list", "file:///c.CR2\r\n");
     clipboard.setText(QStringLiteral("some words"));
     clipboard.clear();
-    EXPECT_TRUE(eventually([&] { return reported.size() >= 2; }));
-    EXPECT_EQ(reported, (std::vector<Urls>{{"file:///a.jpg", "file:///b.jpg"}, {"file:///c.CR2"}}));
+    EXPECT_TRUE(eventually([&] { return reported.size() >= 3; }));
+    EXPECT_EQ(reported, (std::vector<Urls>{
+                            {"file:///before.jpg"}, {"file:///a.jpg", "file:///b.jpg"}, {"file:///c.CR2"}}));
 }
 
 struct InstanceFolder {
