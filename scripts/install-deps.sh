@@ -9,7 +9,7 @@ packages=(
   # libraries
   qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libxcb1-dev libexiv2-dev libturbojpeg0-dev libjpeg62-turbo-dev
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev libimage-exiftool-perl libvips-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libimage-exiftool-perl libvips-dev exiv2
   # fuzzing: clang with libFuzzer and the sanitizer runtimes; llvm for llvm-symbolizer
   clang libclang-rt-14-dev llvm
   # desktop tests

@@ -8,6 +8,7 @@
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -79,7 +80,8 @@ void printNothing(j_common_ptr) {}
 // is an error, like any other.
 constexpr int kMaxScans = 100;
 
-// libjpeg calls this between scans and between row bands: the decode's check points.
+// The decode's check points: libjpeg calls checkProgress between scans and between row bands,
+// the file source every 64 KiB it reads.
 struct Progress {
     jpeg_progress_mgr mgr;  // first, as above
     WorkLimit* limit;
