@@ -9,7 +9,7 @@ packages=(
   # libraries
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libxcb1-dev libxcb-xfixes0-dev libexiv2-dev libturbojpeg0-dev libjpeg-dev
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev libimage-exiftool-perl libvips-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libimage-exiftool-perl libvips-dev exiv2
   # fuzzing: clang with libFuzzer and the sanitizer runtimes; llvm for llvm-symbolizer
   clang libclang-rt-dev llvm
   # desktop tests (dbus-daemon: a private session bus for the portal tests)

@@ -19,12 +19,14 @@ struct Cr2Photo::Candidate {
 namespace {
 
 // The RGB strip read row by row into the area scaler, so only the preview is ever held.
-std::optional<Bitmap> readRgbStrip(const PhotoFile& file, const RgbStrip& strip, int maxSide) {
+std::optional<Bitmap> readRgbStrip(const PhotoFile& file, const RgbStrip& strip, int maxSide,
+                                   WorkLimit& limit) {
     const Size from{strip.width, strip.height};
     if (static_cast<std::int64_t>(from.width) * from.height > kMaxFramePixels) return std::nullopt;
     AreaScaler scaler(from, fitWithin(from, maxSide));
     std::vector<std::uint8_t> row(static_cast<std::size_t>(strip.width) * 3);
     for (int y = 0; y < strip.height; ++y) {
+        if (y % 16 == 0 && limit.reached()) return std::nullopt;
         const std::int64_t at = strip.bytes.offset + static_cast<std::int64_t>(y) * std::ssize(row);
         if (file.readAt(at, row.data(), row.size()) != row.size()) return std::nullopt;  // cut short
         scaler.addRow(row.data());
@@ -80,18 +82,21 @@ std::vector<Cr2Photo::Candidate> Cr2Photo::candidates() const {
     return found;
 }
 
-std::optional<Bitmap> Cr2Photo::decode(const Candidate& candidate, int maxSide) const {
-    if (candidate.rgb) return readRgbStrip(file_, *candidate.rgb, maxSide);
+std::optional<Bitmap> Cr2Photo::decode(const Candidate& candidate, int maxSide, WorkLimit& limit) const {
+    if (candidate.rgb) return readRgbStrip(file_, *candidate.rgb, maxSide, limit);
     // An embedded JPEG cut short by a truncated file is worth less than the next one whole.
     return decodeJpeg(JpegStream::inFile(file_.fd(), file_.clamp(*candidate.jpeg)), maxSide,
-                      Truncation::kReject);
+                      Truncation::kReject, limit);
 }
 
-std::optional<Bitmap> Cr2Photo::thumbnail(const ThumbnailOptions& options) {
+std::optional<Bitmap> Cr2Photo::thumbnail(const ThumbnailOptions& options, WorkLimit& limit) {
     load();
     if (!meta_) return std::nullopt;
-    for (const Candidate& candidate : candidates()) {
-        if (auto picture = decode(candidate, options.thumbnailMaxPixelSize)) {
+    std::vector<Candidate> found = candidates();
+    // Passing over the thumbnails leaves the main image alone.
+    if (options.createThumbnailFromImageAlways && found.size() > 1) found.resize(1);
+    for (const Candidate& candidate : found) {
+        if (auto picture = decode(candidate, options.thumbnailMaxPixelSize, limit)) {
             // The embedded pictures are stored as the sensor saw them, like the raw data.
             return finishPreview(std::move(*picture), meta_->orientation, options);
         }

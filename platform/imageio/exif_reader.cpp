@@ -142,9 +142,9 @@ void hideMakerNote(std::vector<std::uint8_t>& front, std::int64_t entry) {
     std::fill_n(front.begin() + static_cast<std::ptrdiff_t>(at) + 4, 4, std::uint8_t{0});
 }
 
-}  // namespace
-
-std::optional<ExifSummary> ExifReader::fromApp1(const std::vector<std::uint8_t>& tiff) {
+// exiv2's parse of a TIFF structure, summarised, with what `more` adds from the same tags.
+template <typename More>
+std::optional<ExifSummary> parseTiff(const std::vector<std::uint8_t>& tiff, const More& more) {
     muteExiv2();
     try {
         Exiv2::ExifData data;
@@ -152,34 +152,32 @@ std::optional<ExifSummary> ExifReader::fromApp1(const std::vector<std::uint8_t>&
         if (Exiv2::ExifParser::decode(data, tiff.data(), size) == Exiv2::invalidByteOrder)
             return std::nullopt;
         ExifSummary summary = summarize(data);
-        const Exiv2::DataBuf thumbnail = Exiv2::ExifThumbC(data).copy();
-        if (thumbnail.pData_ && thumbnail.size_ > 0) {
-            summary.thumbnailJpeg.assign(thumbnail.pData_, thumbnail.pData_ + thumbnail.size_);
-        }
+        more(data, summary);
         return summary;
     } catch (...) {  // exiv2 throws its own errors, std ones and bad_alloc on hostile sizes
         return std::nullopt;
     }
 }
 
+}  // namespace
+
+std::optional<ExifSummary> ExifReader::fromApp1(const std::vector<std::uint8_t>& tiff) {
+    return parseTiff(tiff, [](const Exiv2::ExifData& data, ExifSummary& summary) {
+        const Exiv2::DataBuf thumbnail = Exiv2::ExifThumbC(data).copy();
+        if (thumbnail.pData_ && thumbnail.size_ > 0) {
+            summary.thumbnailJpeg.assign(thumbnail.pData_, thumbnail.pData_ + thumbnail.size_);
+        }
+    });
+}
+
 std::optional<ExifSummary> ExifReader::fromRawFile(const PhotoFile& file) {
-    muteExiv2();
     const auto metadata = locateTiffMetadata(file);
     if (!metadata) return std::nullopt;
     // Only the front of the file, read once: a file cut short meanwhile stays a short read.
     std::vector<std::uint8_t> front = file.read({0, metadata->length});
     if (metadata->makerNoteEntry) hideMakerNote(front, *metadata->makerNoteEntry);
-    try {
-        Exiv2::ExifData data;
-        const auto size = static_cast<std::uint32_t>(front.size());
-        if (Exiv2::ExifParser::decode(data, front.data(), size) == Exiv2::invalidByteOrder)
-            return std::nullopt;
-        ExifSummary summary = summarize(data);
-        summary.raw = rawLayout(data);
-        return summary;
-    } catch (...) {
-        return std::nullopt;
-    }
+    return parseTiff(
+        front, [](const Exiv2::ExifData& data, ExifSummary& summary) { summary.raw = rawLayout(data); });
 }
 
 }  // namespace quillory::imageio

@@ -50,7 +50,16 @@ std::optional<ContainerProperties> FileImageSource::copyProperties() {
 }
 
 std::optional<Bitmap> FileImageSource::createThumbnailAtIndex0(const ThumbnailOptions& options) {
-    return reader_ ? reader_->thumbnail(options) : std::nullopt;
+    if (!reader_) return std::nullopt;
+    // Never larger than the panel's preview: no size, or a larger one, would decode in full.
+    ThumbnailOptions bounded = options;
+    if (bounded.thumbnailMaxPixelSize <= 0 ||
+        bounded.thumbnailMaxPixelSize > kThumbnailOptions.thumbnailMaxPixelSize)
+        bounded.thumbnailMaxPixelSize = kThumbnailOptions.thumbnailMaxPixelSize;
+    WorkLimit limit(options.shouldStop);
+    std::optional<Bitmap> picture = reader_->thumbnail(bounded, limit);
+    if (limit.wasReached()) return std::nullopt;
+    return picture;
 }
 
 std::unique_ptr<ImageSource> FileImageService::createWithPath(const std::string& path, std::string* why) {

@@ -12,7 +12,7 @@ namespace quillory::imageio {
 
 // One opened photo file: its descriptor, kept for every later read, and the reader its
 // content calls for (JPEG or CR2, told apart by the first bytes, never by the name).
-// Reads lazily, once.
+// Reads lazily, once; only createThumbnailAtIndex0 decodes a picture.
 class FileImageSource final : public ImageSource {
 public:
     explicit FileImageSource(std::unique_ptr<PhotoFile> file);

@@ -8,6 +8,7 @@
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -17,6 +18,20 @@
 #include "platform/imageio/area_scaler.h"
 
 namespace quillory::imageio {
+
+// What libjpeg may hold for a stream of `bytes`. Only a progressive or multi-scan stream needs
+// much: all its coefficients, 128 bytes a block. A whole stream codes every block in at least
+// one bit, so it never needs more than 1024 bytes of them per byte; a stream that claims more
+// is cut short or crafted (a few bytes claiming a 20000 x 9000 frame would cost 350 MB).
+// 1 MiB more for libjpeg's tables.
+long decoderMemoryFor(std::int64_t bytes) {
+    constexpr std::int64_t kCoefficientsPerByte = 1024;
+    constexpr std::int64_t kTables = 1024 * 1024;
+    // Compared before multiplying: a sparse file may be larger than 2^53 bytes.
+    if (bytes >= (kMaxDecoderMemory - kTables) / kCoefficientsPerByte) return kMaxDecoderMemory;
+    return static_cast<long>(std::max<std::int64_t>(bytes, 0) * kCoefficientsPerByte + kTables);
+}
+
 namespace {
 
 constexpr std::size_t kRowsPerRead = 16;
@@ -29,17 +44,13 @@ constexpr std::size_t kRowSkew = 8;
 
 constexpr std::size_t kChunk = 64 * 1024;
 
-// What libjpeg may hold for a stream of `bytes`. Only a progressive or multi-scan stream needs
-// much: all its coefficients, 128 bytes a block. A whole stream codes every block in at least
-// one bit, so it never needs more than 1024 bytes of them per byte; a stream that claims more
-// is cut short or crafted (a few bytes claiming a 20000 x 9000 frame would cost 350 MB).
-// 1 MiB more for libjpeg's tables; never more than kMaxDecoderMemory.
-long decoderMemoryFor(std::int64_t bytes) {
-    constexpr std::int64_t kCoefficientsPerByte = 1024;
-    constexpr std::int64_t kTables = 1024 * 1024;
-    return static_cast<long>(
-        std::min<std::int64_t>(kMaxDecoderMemory, bytes * kCoefficientsPerByte + kTables));
-}
+// The most one coded coefficient can take: a 16-bit Huffman code and 11 bits of value, each byte
+// of them possibly followed by a stuffed zero (54 bits), and a restart marker per block.
+constexpr std::int64_t kBytesPerCoefficient = 7;
+// The segments in front of the first scan (EXIF, colour profiles, XMP) and between two scans
+// (tables, restart interval).
+constexpr std::int64_t kHeaderBytes = 32 << 20;
+constexpr std::int64_t kBetweenScansBytes = 1 << 20;
 
 // libjpeg reports a fatal error by calling error_exit, which must not return: it jumps back to
 // the setjmp of the step that was running. Warnings are counted, and never printed.
@@ -69,25 +80,65 @@ void printNothing(j_common_ptr) {}
 // is an error, like any other.
 constexpr int kMaxScans = 100;
 
-void limitScans(j_common_ptr cinfo) {
+// The decode's check points: libjpeg calls checkProgress between scans and between row bands,
+// the file source every 64 KiB it reads.
+struct Progress {
+    jpeg_progress_mgr mgr;  // first, as above
+    WorkLimit* limit;
+};
+
+// Ends the decode with libjpeg's error jump, from inside any libjpeg call.
+[[noreturn]] void abandon(j_common_ptr cinfo) {
+    ERREXIT(cinfo, JERR_BAD_PROGRESSION);
+    std::abort();  // error_exit never returns
+}
+
+void checkProgress(j_common_ptr cinfo) {
+    if (reinterpret_cast<Progress*>(cinfo->progress)->limit->reached()) abandon(cinfo);
     if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
-        ERREXIT(cinfo, JERR_BAD_PROGRESSION);
+        abandon(cinfo);
 }
 
 // Feeds libjpeg from the file with pread, 64 KiB at a time, so the file is never loaded whole.
+// libjpeg looks for the next marker byte by byte, however far away it is: a photo cut after a
+// scan and padded to 20 GB with holes would keep it reading for a minute. So the bytes from
+// one scan's start to the next are bounded by what that scan can hold, and the ones in front
+// of the first scan by what headers hold; past either, the decode ends.
 struct FileSource {
     jpeg_source_mgr mgr;  // first, as above
     int fd;
     std::int64_t next;
     std::int64_t end;
+    std::int64_t limit;  // no byte from here on is read
+    int scan;            // the scan `limit` was set for
     JOCTET buffer[kChunk];
 };
+
+// The most that the scan being read and the segments after it can take up.
+std::int64_t scanBytes(j_decompress_ptr cinfo) {
+    std::int64_t blocks = 0;
+    for (int i = 0; i < cinfo->comps_in_scan; ++i) {
+        const jpeg_component_info* component = cinfo->cur_comp_info[i];
+        // +3: an interleaved scan pads each component to whole MCUs.
+        blocks +=
+            (static_cast<std::int64_t>(component->width_in_blocks) + 3) * (component->height_in_blocks + 3);
+    }
+    const int coefficients =
+        cinfo->progressive_mode ? std::clamp(cinfo->Se - cinfo->Ss + 1, 1, DCTSIZE2) : DCTSIZE2;
+    return blocks * coefficients * kBytesPerCoefficient + kBetweenScansBytes;
+}
 
 void startSource(j_decompress_ptr) {}
 void endSource(j_decompress_ptr) {}
 
 boolean fillSource(j_decompress_ptr cinfo) {
     auto* src = reinterpret_cast<FileSource*>(cinfo->src);
+    if (cinfo->input_scan_number != src->scan) {
+        src->scan = cinfo->input_scan_number;
+        src->limit = src->next + scanBytes(cinfo);
+    }
+    if (src->next >= src->limit) abandon(reinterpret_cast<j_common_ptr>(cinfo));
+    checkProgress(reinterpret_cast<j_common_ptr>(cinfo));
     ssize_t got = 0;
     if (src->next < src->end) {
         const auto want = static_cast<std::size_t>(std::min<std::int64_t>(kChunk, src->end - src->next));
@@ -127,12 +178,13 @@ void skipSource(j_decompress_ptr cinfo, long count) {
 // setjmp catches the error jump; the frames it skips hold nothing that needs destroying.
 class Decompressor {
 public:
-    Decompressor() = default;
     Decompressor(const Decompressor&) = delete;
     Decompressor& operator=(const Decompressor&) = delete;
     ~Decompressor() {
         if (created_) jpeg_destroy_decompress(&cinfo_);
     }
+
+    explicit Decompressor(WorkLimit& limit) : progress_{{checkProgress, 0, 0, 0, 0}, &limit} {}
 
     bool open(const JpegStream& stream);
     bool start(int maxSide);
@@ -150,7 +202,7 @@ private:
 
     jpeg_decompress_struct cinfo_{};
     ErrorTrap trap_{};
-    jpeg_progress_mgr progress_{limitScans, 0, 0, 0, 0};
+    Progress progress_;
     std::unique_ptr<FileSource> file_;
     std::int64_t streamBytes_ = 0;
     bool created_ = false;
@@ -165,7 +217,7 @@ bool Decompressor::open(const JpegStream& stream) {
     trap_.mgr.output_message = printNothing;
     if (!guarded([&] { jpeg_create_decompress(&cinfo_); })) return false;
     created_ = true;
-    cinfo_.progress = &progress_;
+    cinfo_.progress = &progress_.mgr;
     streamBytes_ = stream.data ? static_cast<std::int64_t>(stream.size) : stream.range.length;
     if (stream.data) {
         jpeg_mem_src(&cinfo_, stream.data, static_cast<unsigned long>(stream.size));
@@ -175,6 +227,8 @@ bool Decompressor::open(const JpegStream& stream) {
         file_->fd = stream.fd;
         file_->next = stream.range.offset;
         file_->end = stream.range.offset + stream.range.length;
+        file_->limit = stream.range.offset + kHeaderBytes;
+        file_->scan = 0;
         cinfo_.src = &file_->mgr;
     }
     int header = 0;
@@ -257,8 +311,9 @@ std::optional<Bitmap> Decompressor::readRows(int maxSide, Truncation truncation)
 
 }  // namespace
 
-std::optional<Bitmap> decodeJpeg(const JpegStream& stream, int maxSide, Truncation truncation) {
-    Decompressor decompressor;
+std::optional<Bitmap> decodeJpeg(const JpegStream& stream, int maxSide, Truncation truncation,
+                                 WorkLimit& limit) {
+    Decompressor decompressor(limit);
     if (!decompressor.open(stream) || !decompressor.start(maxSide)) return std::nullopt;
     return decompressor.readRows(maxSide, truncation);
 }

@@ -6,6 +6,7 @@
 
 #include "inspection/image_service.h"
 #include "platform/imageio/photo_file.h"
+#include "platform/imageio/work_limit.h"
 
 namespace quillory::imageio {
 
@@ -29,10 +30,15 @@ inline constexpr std::int64_t kMaxFramePixels = 200'000'000;
 // What libjpeg may hold at once (a progressive JPEG keeps all its coefficients).
 inline constexpr long kMaxDecoderMemory = 512L * 1024 * 1024;
 
+// What libjpeg may hold for a stream of `bytes` (see jpeg_decoder.cpp); at most kMaxDecoderMemory.
+long decoderMemoryFor(std::int64_t bytes);
+
 // The picture of `stream` as RGB, shrunk to fitWithin(frame, maxSide): decoded at the smallest
 // DCT scale that covers that size, then area-averaged row by row. Grayscale comes out grey,
 // CMYK and YCCK (Adobe inverted or plain) as RGB. None when libjpeg cannot decode the stream
-// (not a JPEG, 12-bit or lossless, broken beyond repair) or the frame is too large.
-std::optional<Bitmap> decodeJpeg(const JpegStream& stream, int maxSide, Truncation truncation);
+// (not a JPEG, 12-bit or lossless, broken beyond repair), the frame is too large, the stream
+// holds far more bytes than its picture can need, or `limit` is reached.
+std::optional<Bitmap> decodeJpeg(const JpegStream& stream, int maxSide, Truncation truncation,
+                                 WorkLimit& limit);
 
 }  // namespace quillory::imageio

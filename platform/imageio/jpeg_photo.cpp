@@ -61,23 +61,26 @@ std::optional<ImageProperties> JpegPhoto::properties() {
     return properties;
 }
 
-std::optional<Bitmap> JpegPhoto::embeddedThumbnail(int maxSide) const {
+std::optional<Bitmap> JpegPhoto::embeddedThumbnail(int maxSide, WorkLimit& limit) const {
     if (!exif_ || exif_->thumbnailJpeg.empty()) return std::nullopt;
     // Some cameras write a placeholder here; one that does not decode counts as none.
     const auto& bytes = exif_->thumbnailJpeg;
-    return decodeJpeg(JpegStream::inMemory(bytes.data(), bytes.size()), maxSide, Truncation::kReject);
+    return decodeJpeg(JpegStream::inMemory(bytes.data(), bytes.size()), maxSide, Truncation::kReject, limit);
 }
 
-std::optional<Bitmap> JpegPhoto::thumbnail(const ThumbnailOptions& options) {
+std::optional<Bitmap> JpegPhoto::thumbnail(const ThumbnailOptions& options, WorkLimit& limit) {
     load();
     if (!headers_) return std::nullopt;
     const int maxSide = options.thumbnailMaxPixelSize;
-    std::optional<Bitmap> embedded = embeddedThumbnail(maxSide);
+    std::optional<Bitmap> embedded;
+    if (!options.createThumbnailFromImageAlways) embedded = embeddedThumbnail(maxSide, limit);
+    const bool fromImage = options.createThumbnailFromImageAlways || options.createThumbnailFromImageIfAbsent;
     std::optional<Bitmap> picture;
     if (embedded && fitsImage(*embedded, headers_->frame)) {
         picture = std::move(embedded);
-    } else if (options.createThumbnailFromImageIfAbsent && headers_->frame) {
-        picture = decodeJpeg(JpegStream::inFile(file_.fd(), {0, file_.size()}), maxSide, Truncation::kAccept);
+    } else if (fromImage && headers_->frame) {
+        picture = decodeJpeg(JpegStream::inFile(file_.fd(), {0, file_.size()}), maxSide, Truncation::kAccept,
+                             limit);
     }
     if (!picture) picture = std::move(embedded);  // a left-behind thumbnail still beats none
     if (!picture) return std::nullopt;

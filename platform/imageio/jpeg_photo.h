@@ -10,18 +10,18 @@
 namespace quillory::imageio {
 
 // A JPEG file: frame and EXIF from the headers in front of the first scan; the preview from
-// the EXIF thumbnail when it decodes and fits the image, otherwise from the image itself at a
-// reduced scale.
+// the EXIF thumbnail when it decodes and fits the image (and the options do not pass over it),
+// otherwise from the image itself at a reduced scale.
 class JpegPhoto final : public PhotoReader {
 public:
     explicit JpegPhoto(const PhotoFile& file) : file_(file) {}
 
     std::optional<ImageProperties> properties() override;
-    std::optional<Bitmap> thumbnail(const ThumbnailOptions& options) override;
+    std::optional<Bitmap> thumbnail(const ThumbnailOptions& options, WorkLimit& limit) override;
 
 private:
     void load();
-    std::optional<Bitmap> embeddedThumbnail(int maxSide) const;
+    std::optional<Bitmap> embeddedThumbnail(int maxSide, WorkLimit& limit) const;
 
     const PhotoFile& file_;
     bool loaded_ = false;

@@ -10,19 +10,42 @@
 
 namespace quillory::imageio {
 
+namespace {
+
+std::unique_ptr<PhotoFile> refuse(std::string* why, const char* reason) {
+    if (why) *why = reason;
+    return nullptr;
+}
+
+}  // namespace
+
 std::unique_ptr<PhotoFile> PhotoFile::open(const std::string& path, std::string* why) {
-    // O_NONBLOCK: opening a FIFO or a device named photo.jpg must never wait for a writer.
+    struct stat seen {};
+    if (::stat(path.c_str(), &seen) != 0) return refuse(why, std::strerror(errno));
+    if (!S_ISREG(seen.st_mode)) return refuse(why, "not a regular file");
+    return openSeen(path, {static_cast<std::uint64_t>(seen.st_dev), static_cast<std::uint64_t>(seen.st_ino)},
+                    why);
+}
+
+std::unique_ptr<PhotoFile> PhotoFile::openSeen(const std::string& path, FileIdentity seen, std::string* why) {
+    // O_NONBLOCK: should the path have become a FIFO or a device meanwhile, the open must not wait.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        if (why) *why = std::strerror(errno);
-        return nullptr;
-    }
+    if (fd < 0) return refuse(why, std::strerror(errno));
     struct stat info {};
+    const char* refusal = nullptr;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        if (why) *why = "not a regular file";
-        ::close(fd);
-        return nullptr;
+        refusal = "not a regular file";
+    } else if (static_cast<std::uint64_t>(info.st_dev) != seen.device ||
+               static_cast<std::uint64_t>(info.st_ino) != seen.inode) {
+        refusal = "replaced while being opened";
     }
+    if (refusal) {
+        ::close(fd);
+        return refuse(why, refusal);
+    }
+    // Some network and FUSE file systems honour O_NONBLOCK on reads too: a read that has to wait
+    // must wait, not fail.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return std::unique_ptr<PhotoFile>(new PhotoFile(fd, static_cast<std::int64_t>(info.st_size)));
 }
 

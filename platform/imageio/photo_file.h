@@ -14,13 +14,23 @@ struct ByteRange {
     std::int64_t length = 0;
 };
 
+// Which file a path named when it was looked at.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+};
+
 // A regular file opened read-only. Reads are positioned (pread), so the readers of one file
 // never disturb each other, and nothing ever blocks on a pipe or a device.
 class PhotoFile {
 public:
     // The file at `path`, or nullptr when it is missing, unreadable or not a regular file;
-    // `why`, when given, receives the reason.
+    // `why`, when given, receives the reason. Anything else is refused before it is opened:
+    // opening a serial device alone toggles its control lines.
     static std::unique_ptr<PhotoFile> open(const std::string& path, std::string* why);
+    // The file at `path` only if it is still the regular file `seen`: a path swapped for
+    // another file (or a device) since it was looked at is refused.
+    static std::unique_ptr<PhotoFile> openSeen(const std::string& path, FileIdentity seen, std::string* why);
 
     PhotoFile(const PhotoFile&) = delete;
     PhotoFile& operator=(const PhotoFile&) = delete;

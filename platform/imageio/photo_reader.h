@@ -4,6 +4,7 @@
 
 #include "inspection/image_service.h"
 #include "inspection/properties.h"
+#include "platform/imageio/work_limit.h"
 
 namespace quillory::imageio {
 
@@ -17,8 +18,9 @@ public:
 
     // Properties of the main image; none when the file holds nothing readable of it.
     virtual std::optional<ImageProperties> properties() = 0;
-    // The preview as the options ask for it; none when no picture can be made.
-    virtual std::optional<Bitmap> thumbnail(const ThumbnailOptions& options) = 0;
+    // The preview as the options ask for it, at most options.thumbnailMaxPixelSize (1..500) a
+    // side; none when no picture can be made or `limit` is reached.
+    virtual std::optional<Bitmap> thumbnail(const ThumbnailOptions& options, WorkLimit& limit) = 0;
 };
 
 }  // namespace quillory::imageio
