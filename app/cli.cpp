@@ -1,8 +1,5 @@
 #include "app/cli.h"
 
-#include <QBuffer>
-#include <QImage>
-
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -64,16 +61,6 @@ std::string localPath(const std::string& file) {
     return (std::filesystem::path(workingFolder()) / path).lexically_normal().string();
 }
 
-// The PNG's bytes; empty when it cannot be encoded.
-std::string encodePng(const Bitmap& picture) {
-    const QImage image(picture.rgb.data(), picture.width, picture.height, picture.width * 3,
-                       QImage::Format_RGB888);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) return {};
-    return bytes.toStdString();
-}
-
 int writeThumbnail(ImageSource& source, const std::string& shown, const std::string& target,
                    const CliContext& context) {
     const std::optional<Bitmap> picture = source.createThumbnailAtIndex0(kThumbnailOptions);
@@ -81,7 +68,7 @@ int writeThumbnail(ImageSource& source, const std::string& shown, const std::str
         context.err << "quillory: no preview can be made for " << shown << "; no PNG written\n";
         return kExitOk;
     }
-    const std::string png = encodePng(*picture);
+    const std::string png = context.encodePng(*picture);
     std::string why = "the PNG could not be encoded";
     if (png.empty() || !replaceFile(target, png, why)) {
         context.err << "quillory: cannot write " << cleanText(target) << ": " << why << '\n';

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -11,6 +12,8 @@ namespace quillory {
 
 struct CliContext {
     ImageService& images;
+    // The preview as a PNG file's bytes; empty when it cannot be encoded.
+    std::function<std::string(const Bitmap&)> encodePng;
     std::string version;
     std::ostream& out;
     std::ostream& err;

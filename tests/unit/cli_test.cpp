@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "app/cli.h"
+#include "app/png_encoding.h"
 #include "fakes.h"
 
 namespace quillory {
@@ -82,7 +83,9 @@ protected:
     }
     ~CliTest() override { fs::remove_all(dir); }
 
-    int run(std::vector<std::string> args) { return runCli(args, CliContext{images, "0.1.0", out, err}); }
+    int run(std::vector<std::string> args) {
+        return runCli(args, CliContext{images, encodePng, "0.1.0", out, err});
+    }
 
     // Every file the folder holds but the photo, by name: a leftover temporary shows up here.
     std::vector<std::string> others() const {
@@ -287,6 +290,17 @@ TEST_F(CliTest, failedWriteKeepsTheOldFile) {
     EXPECT_EQ(status, kExitUnwritable);
     EXPECT_NE(err.str().find("File too large"), std::string::npos) << err.str();
     EXPECT_EQ(contents(targets[0]), kPng);
+    EXPECT_EQ(others(), std::vector<std::string>{"t.png"});
+}
+
+TEST_F(CliTest, unencodablePreviewWritesNothing) {
+    put(dir / "t.png", kPng);
+    const auto noPng = [](const Bitmap&) { return std::string(); };
+    EXPECT_EQ(runCli({"--summary", photo, "--thumbnail", (dir / "t.png").string()},
+                     CliContext{images, noPng, "0.1.0", out, err}),
+              kExitUnwritable);
+    EXPECT_NE(err.str().find("could not be encoded"), std::string::npos);
+    EXPECT_EQ(contents(dir / "t.png"), kPng);
     EXPECT_EQ(others(), std::vector<std::string>{"t.png"});
 }
 
