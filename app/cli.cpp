@@ -5,62 +5,49 @@
 #include <optional>
 #include <ostream>
 
+#include "app/file_output.h"
 #include "inspection/panel_fill.h"
-#include "inspection/read_queue.h"
+#include "inspection/photo_kind.h"
+#include "inspection/summary.h"
 #include "inspection/url.h"
 
 namespace quillory {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: quillory --summary FILE [--thumbnail OUT.png]\n"
+    "Usage: quillory [--] [FILE-or-URL...]\n"
+    "       quillory --summary FILE [--thumbnail OUT.png]\n"
     "       quillory --help | --version\n"
     "\n"
-    "Prints the summary Quillory shows for a JPEG or Canon CR2 photo; with --thumbnail,\n"
-    "also writes its upright preview (at most 500 px a side) as PNG.\n"
-    "FILE is a path or a file: URL. Photos are only read, never changed.\n";
+    "Without options Quillory puts its icon into the system tray. A click on the icon drops a\n"
+    "panel that follows the file manager's selection (the files last copied with Ctrl+C, handed\n"
+    "over with \"Open With\" or dropped on the panel) and shows the preview and a summary of the\n"
+    "selected JPEG or Canon CR2 photo. FILEs (paths or file: URLs) become the selection and open\n"
+    "the panel; when Quillory already runs they are handed to it and this command ends. \"--\"\n"
+    "ends the options: every argument after it is a file.\n"
+    "\n"
+    "--summary prints the summary the panel shows for FILE; --thumbnail also writes its preview\n"
+    "(upright, at most 500 px a side) as PNG, replacing OUT.png only if it is a PNG file (never\n"
+    "the photo, another file, a link or a device). Photos are only read, never changed.\n"
+    "\n"
+    "Environment: QUILLORY_APPEARANCE=dark|light overrides the desktop's light or dark panel;\n"
+    "QUILLORY_TRAY_WAIT=SECONDS is how long to wait for a system tray (default 30).\n";
 
 struct Request {
     std::string file;
     std::optional<std::string> thumbnail;
 };
 
-// The one selected item the command line inspects.
-class SingleSelection final : public SelectionQuery {
-public:
-    explicit SingleSelection(std::string url) : url_(std::move(url)) {}
-    std::vector<std::string> selection() override { return {url_}; }
-
-private:
-    std::string url_;
-};
-
-// Keeps what the fill shows, as the panel would.
-class CapturedPanel final : public PanelContent {
-public:
-    void setVersionText(const std::string&) override {}
-    void setSummaryText(const std::string& text) override { summary = text; }
-    void setPreviewHidden(bool hidden) override { previewHidden = hidden; }
-    void setPreviewPicture(std::shared_ptr<const Bitmap> bitmap) override { picture = std::move(bitmap); }
-
-    std::string summary;
-    bool previewHidden = true;
-    std::shared_ptr<const Bitmap> picture;
-};
-
+// "--summary FILE" first, then at most one "--thumbnail OUT"; an option's value is the next
+// argument as it stands. "--" ends the options and nothing may follow it.
 std::optional<Request> parse(const std::vector<std::string>& args) {
-    Request request;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const bool hasValue = i + 1 < args.size();
-        if (args[i] == "--summary" && hasValue && request.file.empty()) {
-            request.file = args[++i];
-        } else if (args[i] == "--thumbnail" && hasValue && !request.thumbnail) {
-            request.thumbnail = args[++i];
-        } else {
-            return std::nullopt;
-        }
+    if (args.size() < 2 || args[0] != "--summary") return std::nullopt;
+    Request request{args[1], std::nullopt};
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        if (args[i] == "--" && i + 1 == args.size()) break;
+        if (args[i] != "--thumbnail" || i + 1 == args.size() || request.thumbnail) return std::nullopt;
+        request.thumbnail = args[++i];
     }
-    if (request.file.empty()) return std::nullopt;
     return request;
 }
 
@@ -69,36 +56,73 @@ std::string localPath(const std::string& file) {
     if (file.rfind("file:", 0) == 0) {
         if (std::optional<Url> url = Url::fromString(file); url && url->isLocalFile()) return url->path();
     }
-    std::error_code ignored;
-    const std::filesystem::path absolute = std::filesystem::absolute(file, ignored).lexically_normal();
-    return absolute.empty() ? file : absolute.string();
+    const std::filesystem::path path(file);
+    if (path.is_absolute()) return path.lexically_normal().string();
+    return (std::filesystem::path(workingFolder()) / path).lexically_normal().string();
 }
 
-int inspect(const Request& request, const CliContext& context) {
-    const std::string path = localPath(request.file);
-    std::string why;
-    if (!context.images.createWithPath(path, &why)) {
-        context.err << "quillory: cannot read " << request.file << ": " << why << '\n';
-        return kExitUnreadable;
+int writeThumbnail(ImageSource& source, const std::string& shown, const std::string& target,
+                   const CliContext& context) {
+    const std::optional<Bitmap> picture = source.createThumbnailAtIndex0(kThumbnailOptions);
+    if (!picture) {
+        context.err << "quillory: no preview can be made for " << shown << "; no PNG written\n";
+        return kExitOk;
     }
-    SingleSelection selection(Url::fromLocalPath(path).string());
-    CapturedPanel panel;
-    InlineReadQueue reads;
-    Inspector inspector({selection, context.images, reads, {}, {}});
-    inspector.setPanel(&panel);
-    inspector.FillPanel();
-    context.out << panel.summary << '\n';
-    if (!request.thumbnail) return kExitOk;
-    if (panel.previewHidden || !panel.picture) {
-        context.err << "quillory: no preview can be made for " << request.file << "; no PNG written\n";
-    } else if (!context.writePng(*panel.picture, *request.thumbnail, why)) {
-        context.err << "quillory: cannot write " << *request.thumbnail << ": " << why << '\n';
+    const std::string png = context.encodePng(*picture);
+    std::string why = "the PNG could not be encoded";
+    if (png.empty() || !replaceFile(target, png, why)) {
+        context.err << "quillory: cannot write " << cleanText(target) << ": " << why << '\n';
         return kExitUnwritable;
     }
     return kExitOk;
 }
 
+// Reads the photo once: the summary from its properties, and the preview only when asked for.
+int inspect(const Request& request, const CliContext& context) {
+    const std::string path = localPath(request.file);
+    const std::string shown = cleanText(request.file);
+    if (request.thumbnail) {
+        if (std::optional<std::string> refusal = outputRefusal(path, *request.thumbnail)) {
+            context.err << "quillory: will not write " << cleanText(*request.thumbnail) << ": " << *refusal
+                        << '\n';
+            return kExitUnwritable;
+        }
+    }
+    std::string why;
+    const std::unique_ptr<ImageSource> source = context.images.createWithPath(path, &why);
+    if (!source) {
+        context.err << "quillory: cannot read " << shown << ": " << why << '\n';
+        return kExitUnreadable;
+    }
+    const Url url = Url::fromLocalPath(path);
+    if (!isQualifying(url)) {
+        context.out << kNoFileMessage << '\n';
+        if (request.thumbnail)
+            context.err << "quillory: no preview can be made for " << shown << "; no PNG written\n";
+        return kExitOk;
+    }
+    context.out << composeSummary(url.path(), source->copyProperties(), source->copyPropertiesAtIndex0())
+                << '\n';
+    context.out.flush();
+    return request.thumbnail ? writeThumbnail(*source, shown, *request.thumbnail, context) : kExitOk;
+}
+
 }  // namespace
+
+std::optional<std::vector<std::string>> trayFiles(const std::vector<std::string>& args) {
+    std::vector<std::string> files;
+    bool options = true;
+    for (const std::string& arg : args) {
+        if (options && arg == "--") {
+            options = false;
+        } else if (options && arg.size() > 1 && arg[0] == '-') {
+            return std::nullopt;
+        } else {
+            files.push_back(arg);
+        }
+    }
+    return files;
+}
 
 int runCli(const std::vector<std::string>& args, const CliContext& context) {
     if (args.size() == 1 && args[0] == "--help") {
@@ -115,6 +139,11 @@ int runCli(const std::vector<std::string>& args, const CliContext& context) {
         return kExitUsage;
     }
     return inspect(*request, context);
+}
+
+std::string workingFolder() {
+    std::error_code unknown;
+    return std::filesystem::current_path(unknown).string();
 }
 
 }  // namespace quillory

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,12 +10,10 @@
 
 namespace quillory {
 
-// Writes a picture as PNG; false with a reason when it cannot.
-using PngWriter = std::function<bool(const Bitmap& picture, const std::string& path, std::string& why)>;
-
 struct CliContext {
     ImageService& images;
-    PngWriter writePng;
+    // The preview as a PNG file's bytes; empty when it cannot be encoded.
+    std::function<std::string(const Bitmap&)> encodePng;
     std::string version;
     std::ostream& out;
     std::ostream& err;
@@ -25,8 +24,15 @@ inline constexpr int kExitUnreadable = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitUnwritable = 3;
 
-// The command line: --summary FILE [--thumbnail OUT.png], --help, --version.
-// Returns the process's exit status.
+// The files to show when the arguments ask for the tray program: no option at all, or files
+// after "--". None when they are for the command line (runCli answers them, wrong ones too).
+std::optional<std::vector<std::string>> trayFiles(const std::vector<std::string>& args);
+
+// The command line: --summary FILE [--thumbnail OUT.png], --help, --version; anything else
+// prints the usage. Returns the process's exit status.
 int runCli(const std::vector<std::string>& args, const CliContext& context);
+
+// The working folder as the file system names it: bytes, which need not be UTF-8.
+std::string workingFolder();
 
 }  // namespace quillory

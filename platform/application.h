@@ -19,7 +19,9 @@ public:
     virtual bool tryToPerform(std::string_view action, const void* sender) = 0;
 };
 
-enum class TerminateReply { terminateCancel = 0, terminateNow = 1, terminateLater = 2 };
+// The delegate's answer to a quit request; termination is never cancelled or deferred, so
+// there is only one (NSTerminateNow's value).
+enum class TerminateReply { terminateNow = 1 };
 
 // The application's delegate: the end of the responder chain.
 class AppDelegate : public Responder {

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs Quillory; arguments go to the program.
+# Sets up, builds and runs Quillory; arguments go to the program, and relative paths among
+# them are taken from where the caller stands.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+root="$(cd "$(dirname "$0")/.." && pwd)"
 
-bash scripts/install-deps.sh
-cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)" --target quillory
-exec build/release/app/quillory "$@"
+(
+    cd "$root"
+    bash scripts/install-deps.sh
+    cmake --preset release >/dev/null
+    cmake --build --preset release -j "$(nproc)" --target quillory
+)
+exec "$root/build/release/app/quillory" "$@"

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
 #include <csignal>
 
 namespace quillory::qt {
@@ -14,10 +15,13 @@ namespace {
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 int gPipe[2] = {-1, -1};
 
-// Async-signal-safe: only write() on the self-pipe.
+// Async-signal-safe: only write() on the self-pipe. The interrupted code may be about to
+// read errno, so the write must not change it.
 void onSignal(int) {
+    const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] ssize_t written = ::write(gPipe[1], &byte, 1);
+    errno = savedErrno;
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ foreach(file IN LISTS expected)
 endforeach()
 
 file(READ "${PREFIX}/share/applications/org.quillory.Quillory.desktop" entry)
-foreach(line "Exec=quillory %U" "MimeType=image/jpeg;image/x-canon-cr2;" "Icon=org.quillory.Quillory")
+foreach(line "Exec=quillory -- %U" "MimeType=image/jpeg;image/x-canon-cr2;" "Icon=org.quillory.Quillory")
   string(FIND "${entry}" "${line}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "the .desktop entry lacks ${line}")

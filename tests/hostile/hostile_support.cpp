@@ -16,6 +16,7 @@
 
 #include "inspection/panel_fill.h"
 #include "inspection/read_queue.h"
+#include "inspection/summary.h"
 #include "platform/imageio/image_service_factory.h"
 #include "tests/proc_status.h"
 #include "tests/unit/fakes.h"
@@ -242,14 +243,16 @@ std::string urlOf(const fs::path& path) {
 
 std::string unsoundness(const FillOutcome& shown, const fs::path& path, std::int64_t bytes) {
     const std::string& text = shown.summary;
-    const std::string first = path.filename().string() + "  (" + std::to_string(bytes / 1000) + " kB) \n";
+    // Names are shown cleaned: control characters and invalid UTF-8 read U+FFFD.
+    const std::string first =
+        cleanText(path.filename().string()) + "  (" + std::to_string(bytes / 1000) + " kB) \n";
     if (text.rfind(first, 0) != 0) return "the summary does not start with \"" + first + "\": " + text;
     const std::size_t lineEnd = text.find('\n', first.size());
     if (lineEnd == std::string::npos) return "the summary has no pixel line: " + text;
     const std::string pixels = text.substr(first.size(), lineEnd - first.size());
     if (!isPixelLine(pixels)) return "the pixel line reads \"" + pixels + "\"";
     if (text.compare(lineEnd, 2, "\n\n") != 0) return "no empty line after the pixel line: " + text;
-    const std::string last = "\n\n" + path.parent_path().string();
+    const std::string last = "\n\n" + cleanText(path.parent_path().string());
     if (text.size() < last.size() || text.compare(text.size() - last.size(), last.size(), last) != 0)
         return "the summary does not end with the folder: " + text;
     if (shown.previewHidden) return "the preview of a photo is hidden";

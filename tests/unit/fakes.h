@@ -38,7 +38,7 @@ public:
             if (why) *why = "No such file or directory";
             return nullptr;
         }
-        return std::make_unique<Source>(it->second);
+        return std::make_unique<Source>(it->second, previews);
     }
 
     // A readable photo with a 2x1 thumbnail and the given model.
@@ -55,19 +55,22 @@ public:
 
     std::map<std::string, File> files;
     std::vector<std::string> opened;
+    int previews = 0;  // previews asked of any source
 
 private:
     class Source final : public ImageSource {
     public:
-        explicit Source(File file) : file_(std::move(file)) {}
+        Source(File file, int& previews) : file_(std::move(file)), previews_(previews) {}
         std::optional<ImageProperties> copyPropertiesAtIndex0() override { return file_.image; }
         std::optional<ContainerProperties> copyProperties() override { return file_.container; }
         std::optional<Bitmap> createThumbnailAtIndex0(const ThumbnailOptions&) override {
+            ++previews_;
             return file_.thumbnail;
         }
 
     private:
         File file_;
+        int& previews_;
     };
 };
 

@@ -115,7 +115,11 @@ TEST(SummaryNumbers, printPlainShortestDecimal) {
                                                                    {0.1 + 0.2, "0.30000000000000004"},
                                                                    {7.1, "7.1"},
                                                                    {std::nullopt, "(null)"},
-                                                                   {1.0 / 3.0, "0.3333333333333333"}};
+                                                                   {1.0 / 3.0, "0.3333333333333333"},
+                                                                   {100000.0, "100000"},
+                                                                   {1e21, "1000000000000000000000"},
+                                                                   {0.0001, "0.0001"},
+                                                                   {1.5e-7, "0.00000015"}};
     for (const auto& [value, text] : cases) EXPECT_EQ(formatNumber(value), text);
 }
 
@@ -139,11 +143,54 @@ TEST(SummaryExposure, roundsAndKeepsCameraNotation) {
                                                                    {2.0, "2"},
                                                                    {1.3, "1.3"},
                                                                    {30.0, "30"},
+                                                                   {1e-9, "1/1000000000"},
+                                                                   {100000.0, "100000"},
                                                                    {0.0, "(null)"},
                                                                    {-1.0, "(null)"},
                                                                    {std::nullopt, "(null)"}};
     for (const auto& [seconds, text] : cases)
         EXPECT_EQ(formatExposure(seconds), text) << seconds.value_or(-99);
+}
+
+TEST(SummaryCleaning, replacesControlsAndInvalidUtf8WithReplacementCharacter) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"Canon EOS 5D", "Canon EOS 5D"},
+        {"Caf\xC3\xA9 \xF0\x9F\x98\x80 \xC2\xA0|",
+         "Caf\xC3\xA9 \xF0\x9F\x98\x80 \xC2\xA0|"},  // é, emoji, NBSP
+        {"a\x1B]0;X\x07"
+         "b",
+         "a\uFFFD]0;X\uFFFDb"},                                                             // ESC, BEL
+        {std::string_view("\n\r\t\0\x1F\x7F", 6), "\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},  // C0, DEL
+        {"\xC2\x80\xC2\x9B\xC2\x9F", "\uFFFD\uFFFD\uFFFD"},  // C1 (CSI among them)
+        {"lat\xE9", "lat\uFFFD"},                            // Latin-1
+        {"\xE2\x82", "\uFFFD"},                              // cut short: one
+        {"\xE2\x82x", "\uFFFDx"},
+        {"\xC0\xAF", "\uFFFD\uFFFD"},  // overlong
+        {"\xE0\x80\xAF", "\uFFFD\uFFFD\uFFFD"},
+        {"\xED\xA0\x80", "\uFFFD\uFFFD\uFFFD"},                      // surrogate
+        {"\xF4\x90\x80\x80", "\uFFFD\uFFFD\uFFFD\uFFFD"},            // past U+10FFFF
+        {"\xF4\x8F\xBF\xBF\xEF\xBF\xBD", "\xF4\x8F\xBF\xBF\uFFFD"},  // U+10FFFF, U+FFFD
+        {"\x80\xBF\xFF", "\uFFFD\uFFFD\uFFFD"},
+    };
+    for (const auto& [raw, clean] : cases) EXPECT_EQ(cleanText(raw), clean) << ::testing::PrintToString(raw);
+}
+
+// A value cannot add a line of its own or reach the terminal: every text from the file and
+// the path is cleaned, and the summary keeps its own line breaks.
+TEST(SummaryCleaning, valuesCannotForgeLines) {
+    ImageProperties image = demoImage();
+    image.tiff->model = "Canon \x1B]0;PWNED\x07 X\nTaken on 1999";
+    image.exif->dateTimeOriginal = "2015\r\n";
+    image.colorModel = "RGB\n";
+    EXPECT_EQ(composeSummary("/P\nx/a\x1B.jpg", kDemoSize, image),
+              "a\uFFFD.jpg  (5123 kB) \n"
+              "6000 x 4000 x 8 RGB\uFFFD \n"
+              "\n"
+              "Taken on 2015\uFFFD\uFFFD \n"
+              "Model Canon \uFFFD]0;PWNED\uFFFD X\uFFFDTaken on 1999 \n"
+              "50mm 1/200s F2.8 ISO 100"
+              "\n\n"
+              "/P\uFFFDx");
 }
 
 }  // namespace
