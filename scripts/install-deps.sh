@@ -13,7 +13,7 @@ packages=(
   # fuzzing: clang with libFuzzer and the sanitizer runtimes; llvm for llvm-symbolizer
   clang libclang-rt-14-dev llvm
   # desktop tests
-  xvfb xauth x11-utils xdotool xclip trayer xcompmgr imagemagick
+  xvfb xauth x11-utils xdotool xclip trayer xcompmgr imagemagick openbox
 )
 
 sudo_cmd=()
