@@ -13,7 +13,7 @@ packages=(
   # fuzzing: clang with libFuzzer and the sanitizer runtimes; llvm for llvm-symbolizer
   clang libclang-rt-dev llvm
   # desktop tests (dbus-daemon: a private session bus for the portal tests)
-  xvfb xauth x11-utils xdotool xclip trayer xcompmgr imagemagick dbus-daemon
+  xvfb xauth x11-utils xdotool xclip trayer xcompmgr imagemagick dbus-daemon openbox
 )
 
 sudo_cmd=()
