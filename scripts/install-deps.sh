@@ -14,6 +14,9 @@ packages=(
   clang libclang-rt-14-dev llvm
   # desktop tests
   xvfb xauth x11-utils xdotool xclip trayer xcompmgr imagemagick
+  # desktop tests: a window manager, a wallpaper, and Xfce's panel as a StatusNotifierItem host
+  # on a private session bus
+  openbox hsetroot xfce4-panel xfconf dbus-daemon dbus-x11
 )
 
 sudo_cmd=()
