@@ -32,14 +32,23 @@ cleanup() {
 trap cleanup EXIT
 started() { pids+=("$!"); }
 running() { kill -0 "$1" 2>/dev/null; }
+start() { # start NAME [VAR=VALUE...]: quillory as $q, its stderr kept as quillory-NAME.log
+  log=$ARTIFACTS/quillory-$1.log; shift
+  env "$@" "$QUILLORY" 2>"$log" &
+  started; q=$!
+}
+ended() { # ended STATUS: quillory has ended with STATUS
+  within 5 eval '! running $q' || return 1
+  local status=0; wait "$q" || status=$?; [ "$status" -eq "$1" ]
+}
 
-# The program's own corner of the world: no session bus (so the XEmbed tray and no portal)
-# unless a test starts one, and folders of its own.
+# The program's own corner of the world: folders of its own, and no session bus (so the XEmbed
+# tray and no portal) unless the test runs on a private one (QUILLORY_E2E_BUS).
 mkdir -p "$scratch"/{run,home,cache,config} "$ARTIFACTS"
 chmod 700 "$scratch/run"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM QUILLORY_APPEARANCE QUILLORY_TRAY_WAIT SESSION_MANAGER DISPLAY
 export XDG_RUNTIME_DIR=$scratch/run HOME=$scratch/home XDG_CACHE_HOME=$scratch/cache XDG_CONFIG_HOME=$scratch/config
-export DBUS_SESSION_BUS_ADDRESS=unix:path=$scratch/no-bus
+export DBUS_SESSION_BUS_ADDRESS=${QUILLORY_E2E_BUS:-unix:path=$scratch/no-bus} NO_AT_BRIDGE=1
 
 # Xvfb on a free display number; it writes the number once it accepts clients.
 start_x() {

@@ -15,18 +15,9 @@ tray() {
     --transparent true --alpha 0 --tint "$1" 2>>"$ARTIFACTS/xembed-desktop.log" &
   started; tray_pid=$!
 }
-start() { # start NAME [VAR=VALUE...]: quillory, its stderr kept as quillory-NAME.log
-  log=$ARTIFACTS/quillory-$1.log; shift
-  env "$@" "$QUILLORY" 2>"$log" &
-  started; q=$!
-}
 logged() { [ "$(grep -cx 'file change' "$log")" -eq "$1" ]; }
 # The docked icon: a small quillory window in the tray at the top right.
 icon() { windows | awk '$4 <= 64 && $5 <= 64 && $3 < 24 { print $2, $3, $4, $5; f = 1 } END { exit !f }'; }
-ended() { # ended STATUS: quillory has ended with STATUS
-  within 5 eval '! running $q' || return 1
-  local status=0; wait "$q" || status=$?; [ "$status" -eq "$1" ]
-}
 
 # waits for the icon and its glyph: dark ones on a light tray, light ones on a dark one.
 wait_icon() {
