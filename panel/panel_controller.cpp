@@ -62,7 +62,11 @@ PanelController::~PanelController() {
 void PanelController::setHasActivePanel(bool flag) {
     if (flag != hasActivePanel_) {
         hasActivePanel_ = flag;
-        if (flag) openPanel();
+        if (flag) {
+            openPanel();
+        } else {
+            closePanel();
+        }
     }
     observers_.didChangeValueForKey(kHasActivePanelKey);
 }
@@ -104,10 +108,9 @@ void PanelController::windowWillClose() {
     setHasActivePanel(false);
 }
 
-void PanelController::windowDidResignKey() {
-    platform::Window* panel = loadedWindow();
-    if (panel != nullptr && panel->isVisible()) setHasActivePanel(false);
-}
+// The panel stays open while the user works in the file manager, and clicking the tray may
+// itself take the key status away: the flag must still say "open" so that this click closes it.
+void PanelController::windowDidResignKey() {}
 
 void PanelController::windowDidResize() {
     platform::Window* panel = loadedWindow();
@@ -117,7 +120,11 @@ void PanelController::windowDidResize() {
 }
 
 void PanelController::doClose() {
-    closePanel();
+    if (hasActivePanel_) {
+        setHasActivePanel(false);
+    } else {
+        closePanel();
+    }
 }
 
 void PanelController::doExit() {

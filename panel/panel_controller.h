@@ -57,7 +57,7 @@ public:
                     PanelControllerDelegate* delegate);
     ~PanelController() override;
 
-    // NO until the first opening. Setting YES from NO opens the panel; NO only records it.
+    // Whether the panel is open. Setting YES from NO opens it; NO from YES closes it.
     // Observers of kHasActivePanelKey are called after every set, once its work is done.
     bool hasActivePanel() const { return hasActivePanel_; }
     void setHasActivePanel(bool flag);
@@ -91,7 +91,7 @@ public:
     // Keeps the arrow on the icon's middle at every size change.
     void windowDidResize() override;
 
-    // The close control: fades the panel out and stops polling; the flag keeps its value.
+    // The close control: closes the panel, which clears the flag.
     void doClose();
     // The exit control: ends the process with status 0 at once.
     void doExit();

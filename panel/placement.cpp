@@ -1,5 +1,7 @@
 #include "panel/placement.h"
 
+#include <algorithm>
+
 namespace quillory {
 
 using platform::Rect;
@@ -13,14 +15,16 @@ Rect fallbackStatusRect(const Rect& screen, double thickness) {
             screen.height - 2.0 * thickness, kFallbackStatusItemWidth, thickness};
 }
 
-Rect iconRectAroundClick(platform::Point click, const Rect& screen, double thickness) {
-    double y = click.y - thickness / 2.0;
+std::optional<Rect> iconRectAroundClick(platform::Point click, const Rect& screen, double thickness) {
+    double y = 0.0;
     if (click.y >= screen.maxY() - thickness) {
         y = screen.maxY() - thickness;
     } else if (click.y < screen.y + thickness) {
         y = screen.y;
+    } else {
+        return std::nullopt;
     }
-    return {click.x - kFallbackStatusItemWidth / 2.0, y, kFallbackStatusItemWidth, thickness};
+    return Rect{click.x - kFallbackStatusItemWidth / 2.0, y, kFallbackStatusItemWidth, thickness};
 }
 
 PanelPlacement placePanel(const Rect& status, const Rect& screen) {
@@ -28,12 +32,14 @@ PanelPlacement placePanel(const Rect& status, const Rect& screen) {
                kPanelHeight};
     const double rightLimit = screen.maxX() - kScreenRightMargin;
     if (panel.maxX() > rightLimit) panel.x -= panel.maxX() - rightLimit;
+    // A tray at the left end of a bar: the arrow still points at the icon.
+    panel.x = std::max(panel.x, screen.x + kScreenLeftMargin);
     if (panel.y >= screen.y) return {status, panel, ArrowEdge::top};
 
     // Below the screen's bottom edge (an icon in a bottom panel): open upward from the
     // icon's top edge, which lies one icon height above the status rectangle's top.
     Rect start{status.x, status.maxY() + status.height, status.width, status.height};
-    panel.y = start.y;
+    panel.y = std::max(screen.y, std::min(start.y, screen.maxY() - kPanelHeight));
     return {start, panel, ArrowEdge::bottom};
 }
 

@@ -13,6 +13,7 @@ namespace quillory {
 inline constexpr double kPanelWidth = 280.0;
 inline constexpr double kPanelHeight = 400.0;
 inline constexpr double kScreenRightMargin = 8.0;
+inline constexpr double kScreenLeftMargin = 8.0;
 inline constexpr double kFallbackStatusItemWidth = 24.0;
 inline constexpr double kPollInterval = 0.5;
 inline constexpr double kOpenDuration = 0.15;
@@ -25,8 +26,10 @@ platform::Rect statusRectBelowIcon(const platform::Rect& icon);
 // Without an icon: 24 wide, centred at the top of `screen`, directly below a bar of `thickness`.
 platform::Rect fallbackStatusRect(const platform::Rect& screen, double thickness);
 // The icon's likely rectangle from a click at `click`, for trays that do not say where the
-// icon is: 24 wide and one bar high, flush with the screen edge the click was near.
-platform::Rect iconRectAroundClick(platform::Point click, const platform::Rect& screen, double thickness);
+// icon is: 24 wide and one bar high, flush with the top or bottom edge the click was in. None
+// when the click was in neither bar (a host driven from the keyboard, or through its menu).
+std::optional<platform::Rect> iconRectAroundClick(platform::Point click, const platform::Rect& screen,
+                                                  double thickness);
 
 struct PanelPlacement {
     platform::Rect start;  // the frame the panel grows from, beside the icon
@@ -35,7 +38,8 @@ struct PanelPlacement {
 };
 
 // Where the panel opens for `status` on `screen`: below the icon, centred on it and kept 8
-// points clear of the right edge; above the icon instead when below would leave the screen.
+// points clear of the right and left edges; above the icon instead when below would leave the
+// screen. The panel never leaves the screen.
 PanelPlacement placePanel(const platform::Rect& status, const platform::Rect& screen);
 
 // The arrow tip's x in a panel at `frame`: the icon's rounded middle, truncated toward zero.

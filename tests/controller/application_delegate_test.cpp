@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "app/application_delegate.h"
 #include "program_fixture.h"
 
@@ -51,29 +53,49 @@ TEST(ApplicationToggle, firstClickCreatesOnePanelControllerAndOneObservation) {
     EXPECT_EQ(panel->observationCount(kHasActivePanelKey), 1u);
 }
 
-TEST(ApplicationToggle, clicksAlternateBothFlagsAndEveryYesOpensAfresh) {
-    Program program;
-    const bool expected[] = {true, false, true, false, true};
-    std::size_t openings = 0;
-    for (bool flag : expected) {
-        program.sim.clickStatusItem();
-        program.sim.advance(0.3);
-        EXPECT_EQ(program.icon(), flag);
-        EXPECT_EQ(program.panel()->hasActivePanel(), flag);
-        if (flag) ++openings;
-        EXPECT_EQ(program.sim.animation.groupDurations().size(), openings);
-        EXPECT_TRUE(program.window()->isVisible());  // a click never hides the panel
+// What the user sees after each step, whatever took the key status away in between; both
+// flags always say whether the panel is open.
+TEST(ApplicationToggle, aClickClosesAnOpenPanelAndOpensAClosedOne) {
+    enum Step { click, focusElsewhere, closeButton, closedByWindowManager };
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        std::vector<bool> open;
+    } cases[] = {
+        {"clicks alone", {click, click, click, click}, {true, false, true, false}},
+        {"focus taken by each click",
+         {click, focusElsewhere, click, focusElsewhere, click},
+         {true, true, false, false, true}},
+        {"close button", {click, closeButton, click, click}, {true, false, true, false}},
+        {"closed by the window manager", {click, closedByWindowManager, click}, {true, false, true}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Program program;
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            SCOPED_TRACE(i);
+            switch (c.steps[i]) {
+                case click:
+                    program.sim.clickStatusItem();
+                    break;
+                case focusElsewhere:
+                    program.window()->resignKey();
+                    break;
+                case closeButton:
+                    ASSERT_TRUE(program.window()->pressButton("Close"));
+                    break;
+                case closedByWindowManager:
+                    program.window()->performClose();
+                    break;
+            }
+            program.sim.advance(1.0);
+            EXPECT_EQ(program.icon(), c.open[i]);
+            EXPECT_EQ(program.panel()->hasActivePanel(), c.open[i]);
+            EXPECT_EQ(program.window()->isVisible(), c.open[i]);
+            EXPECT_EQ(program.sim.runLoop.liveTimerCount(), c.open[i] ? 1u : 0u);
+            EXPECT_EQ(program.window()->alphaValue(), c.open[i] ? 1.0 : 0.0);
+        }
     }
-}
-
-TEST(ApplicationToggle, panelClearingItsFlagClearsTheIconAndOneClickReopens) {
-    Program program;
-    program.sim.clickStatusItem();
-    program.window()->resignKey();
-    EXPECT_FALSE(program.icon());
-    program.sim.clickStatusItem();
-    EXPECT_TRUE(program.icon());
-    EXPECT_TRUE(program.panel()->hasActivePanel());
 }
 
 TEST(ApplicationToggle, theIconLooksTheSameWhateverThePanelDoes) {

@@ -71,66 +71,54 @@ TEST_F(OpenPanel, settingYesAgainOpensNothingButStillNotifies) {
     panel().removeObserver(&observer, kHasActivePanelKey);
 }
 
-TEST_F(OpenPanel, settingNoLeavesThePanelShownAndPolling) {
-    panel().setHasActivePanel(false);
+TEST_F(OpenPanel, losingKeyKeepsThePanelOpenAndPolling) {
+    CountingObserver observer;
+    panel().addObserver(&observer, kHasActivePanelKey, 0, nullptr);
+    window().resignKey();
     program.selection.items = {"file:///photos/b.jpg"};
     program.sim.advance(0.5);
+    EXPECT_TRUE(panel().hasActivePanel());
+    EXPECT_EQ(observer.calls, 0);
     EXPECT_TRUE(window().isVisible());
     EXPECT_EQ(window().frame(), kShown);
     EXPECT_EQ(program.sim.log.lines(), std::vector<std::string>{"file change"});
-    EXPECT_FALSE(panel().oImage()->isHidden());
     EXPECT_EQ(window().imageViews().at(0)->picture().width, 4);
-}
-
-TEST_F(OpenPanel, losingKeyWhileVisibleClearsTheFlagAndTheNextClickReopens) {
-    window().resignKey();
-    EXPECT_FALSE(panel().hasActivePanel());
-    EXPECT_FALSE(program.icon());
-    EXPECT_TRUE(window().isVisible());
-
-    program.sim.clickStatusItem();
-    EXPECT_TRUE(panel().hasActivePanel());
-    EXPECT_EQ(window().frame(), (Rect{988, 856, 24, 22}));  // animated in afresh from the icon
-    EXPECT_EQ(window().alphaValue(), 0.0);
-}
-
-TEST_F(OpenPanel, losingKeyWhileHiddenChangesNothing) {
-    panel().doClose();
-    program.sim.advance(1.0);
-    ASSERT_FALSE(window().isVisible());
-    CountingObserver observer;
-    panel().addObserver(&observer, kHasActivePanelKey, 0, nullptr);
-    panel().windowDidResignKey();
-    EXPECT_TRUE(panel().hasActivePanel());
-    EXPECT_EQ(observer.calls, 0);
     panel().removeObserver(&observer, kHasActivePanelKey);
 }
 
-TEST_F(OpenPanel, windowClosedByTheWindowManagerClearsTheFlagOnly) {
-    window().performClose();
-    EXPECT_FALSE(panel().hasActivePanel());
-    EXPECT_FALSE(program.icon());
-    EXPECT_TRUE(program.sim.process.exits().empty());
-    EXPECT_FALSE(program.sim.application.terminated());
-}
+TEST_F(OpenPanel, closingFadesThenHidesAndClearsTheFlag) {
+    const struct {
+        const char* name;
+        void (*close)(PanelController&, platform::sim::SimWindow&);
+    } cases[] = {
+        {"close button",
+         [](PanelController&, platform::sim::SimWindow& w) { ASSERT_TRUE(w.pressButton("Close")); }},
+        {"flag set to NO", [](PanelController& p, platform::sim::SimWindow&) { p.setHasActivePanel(false); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        program.sim.clickStatusItem();
+        if (!panel().hasActivePanel()) program.sim.clickStatusItem();
+        program.sim.advance(1.0);
+        ASSERT_TRUE(panel().hasActivePanel());
+        c.close(panel(), window());
+        EXPECT_FALSE(panel().hasActivePanel());
+        EXPECT_FALSE(program.icon());
+        EXPECT_EQ(program.sim.runLoop.liveTimerCount(), 0u);
+        EXPECT_DOUBLE_EQ(program.sim.animation.groupDurations().back(), 0.1);
+        program.sim.advance(0.1);
+        EXPECT_EQ(window().alphaValue(), 0.0);
+        EXPECT_TRUE(window().isVisible());
+        program.sim.advance(0.099);
+        EXPECT_TRUE(window().isVisible());
+        program.sim.advance(0.001);
+        EXPECT_FALSE(window().isVisible());
+        EXPECT_EQ(window().frame(), kShown);
 
-TEST_F(OpenPanel, closeButtonFadesThenHidesAndKeepsTheFlag) {
-    ASSERT_TRUE(window().pressButton("Close"));
-    EXPECT_EQ(program.sim.runLoop.liveTimerCount(), 0u);
-    EXPECT_DOUBLE_EQ(program.sim.animation.groupDurations().back(), 0.1);
-    program.sim.advance(0.1);
-    EXPECT_EQ(window().alphaValue(), 0.0);
-    EXPECT_TRUE(window().isVisible());
-    program.sim.advance(0.099);
-    EXPECT_TRUE(window().isVisible());
-    program.sim.advance(0.001);
-    EXPECT_FALSE(window().isVisible());
-    EXPECT_TRUE(panel().hasActivePanel());
-    EXPECT_EQ(window().frame(), kShown);
-
-    const int ticks = program.selection.queries;
-    program.sim.advance(5.0);
-    EXPECT_EQ(program.selection.queries, ticks);
+        const int ticks = program.selection.queries;
+        program.sim.advance(5.0);
+        EXPECT_EQ(program.selection.queries, ticks);
+    }
 }
 
 TEST_F(OpenPanel, closingAHiddenPanelShowsNothing) {
@@ -162,7 +150,6 @@ TEST_F(OpenPanel, reopeningSoonAfterClosingKeepsThePanelShown) {
         SCOPED_TRACE(c.reopenAfter);
         panel().doClose();
         program.sim.advance(c.reopenAfter);
-        panel().setHasActivePanel(false);
         program.sim.clickStatusItem();
         program.sim.advance(1.0);
         EXPECT_TRUE(window().isVisible());

@@ -22,7 +22,7 @@ TEST(PanelPlacement, workedCasesUnderAnIconAtTheTop) {
     } cases[] = {
         {Rect{988, 878, 24, 22}, {988, 856, 24, 22}, {860, 478, 280, 400}, 140},
         {Rect{1388, 878, 24, 22}, {1388, 856, 24, 22}, {1152, 478, 280, 400}, 248},  // kept clear of the edge
-        {Rect{38, 878, 24, 22}, {38, 856, 24, 22}, {-90, 478, 280, 400}, 140},  // left edge not corrected
+        {Rect{38, 878, 24, 22}, {38, 856, 24, 22}, {8, 478, 280, 400}, 42},
         {std::nullopt, {708, 856, 24, 22}, {580, 478, 280, 400}, 140},
     };
     for (const auto& c : cases) {
@@ -56,6 +56,9 @@ TEST(PanelPlacement, iconAtTheBottomOpensAboveWithTheArrowBelow) {
         EXPECT_EQ(placement.frame, c.panel);
         EXPECT_GE(placement.frame.y, kScreen.y);
     }
+    // A screen too short for either side: the panel stays on it.
+    EXPECT_EQ(placePanel(statusRectBelowIcon({388, 150, 24, 22}), {0, 0, 800, 420}).frame,
+              (Rect{260, 20, 280, 400}));
     // 400 fits exactly below an icon whose bottom edge is at 400: still the top placement.
     EXPECT_EQ(placePanel(statusRectBelowIcon({988, 400, 24, 22}), kScreen).edge, ArrowEdge::top);
 }
@@ -63,12 +66,14 @@ TEST(PanelPlacement, iconAtTheBottomOpensAboveWithTheArrowBelow) {
 TEST(PanelPlacement, iconRectFromAClickSnapsToTheNearestBar) {
     const struct {
         platform::Point click;
-        Rect icon;
+        std::optional<Rect> icon;
     } cases[] = {
-        {{1000, 889}, {988, 878, 24, 22}},  // top bar
-        {{1000, 899}, {988, 878, 24, 22}},
-        {{1000, 5}, {988, 0, 24, 22}},     // bottom bar
-        {{500, 450}, {488, 439, 24, 22}},  // a side panel: centred on the click
+        {{1000, 889}, Rect{988, 878, 24, 22}},  // top bar
+        {{1000, 878}, Rect{988, 878, 24, 22}},
+        {{1000, 877}, std::nullopt},
+        {{1000, 5}, Rect{988, 0, 24, 22}},  // bottom bar
+        {{1000, 22}, std::nullopt},
+        {{500, 450}, std::nullopt},  // in no bar: the host's menu or keyboard
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.click.y);
@@ -132,13 +137,15 @@ TEST(PanelOpening, placesUnderTheIconWhereverItSits) {
         ArrowEdge edge;
     } cases[] = {
         {platform::Point{1388, 878}, {}, {1152, 478, 280, 400}, 248, ArrowEdge::top},
-        {platform::Point{38, 878}, {}, {-90, 478, 280, 400}, 140, ArrowEdge::top},
+        {platform::Point{38, 878}, {}, {8, 478, 280, 400}, 42, ArrowEdge::top},
         {platform::Point{988, 0}, {}, {860, 22, 280, 400}, 140, ArrowEdge::bottom},
         // The tray reports no geometry: the click tells where the icon is.
         {std::nullopt, platform::Point{1000, 889}, {860, 478, 280, 400}, 140, ArrowEdge::top},
         {std::nullopt, platform::Point{1000, 11}, {860, 22, 280, 400}, 140, ArrowEdge::bottom},
         // Nor does the click: the fallback under the middle of the top edge.
         {std::nullopt, std::nullopt, {580, 478, 280, 400}, 140, ArrowEdge::top},
+        {std::nullopt, platform::Point{640, 420}, {580, 478, 280, 400}, 140, ArrowEdge::top},
+        {std::nullopt, platform::Point{30, 889}, {8, 478, 280, 400}, 22, ArrowEdge::top},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.frame.x + c.frame.y);
