@@ -14,9 +14,9 @@ packages=(
   clang libclang-rt-14-dev llvm
   # desktop tests
   xvfb xauth x11-utils xdotool xclip trayer xcompmgr imagemagick
-  # desktop tests: a window manager, a wallpaper, and Xfce's panel as a StatusNotifierItem host
-  # on a private session bus
-  openbox hsetroot xfce4-panel xfconf dbus-daemon dbus-x11
+  # desktop tests: a window manager, a wallpaper, and Xfce's panel and GNOME Shell with its
+  # AppIndicator extension as StatusNotifierItem hosts on private buses
+  openbox hsetroot xfce4-panel xfconf dbus-daemon libglib2.0-bin gnome-shell gnome-shell-extension-appindicator
 )
 
 sudo_cmd=()

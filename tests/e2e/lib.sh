@@ -1,3 +1,11 @@
+# Tests that need a session bus set BUS=private: they run again under dbus-run-session, and
+# QUILLORY_E2E_BUS names that bus.
+if [ "${BUS:-}" = private ] && [ -z "${QUILLORY_E2E_BUS:-}" ]; then
+  command -v dbus-run-session >/dev/null ||
+    { echo "SKIPPED: dbus-run-session is not installed (scripts/install-deps.sh installs it)"; exit 77; }
+  exec dbus-run-session -- bash -c 'QUILLORY_E2E_BUS=$DBUS_SESSION_BUS_ADDRESS exec bash "$0" "$@"' "$0" "$@"
+fi
+
 # What the desktop tests share: a private Xvfb, the programs started on it (all ended on exit),
 # polling with a deadline, screenshots and the pixel measures taken on them.
 # Sourced with QUILLORY, ARTIFACTS and CORPUS set; needs bash 5 (EPOCHREALTIME).
@@ -144,4 +152,10 @@ photos() {
   convert -size 640x480 xc:'#c83c28' -fill white -draw "$stripes" "$scratch/photo-0.jpg"
   convert -size 640x480 xc:'#1e5ac8' -fill white -draw "$stripes" "$scratch/photo-1.jpg"
   photo=("$scratch/photo-0.jpg" "$scratch/photo-1.jpg")
+}
+
+# The StatusNotifierItems the host's watcher knows of.
+items() {
+  gdbus call --session -d org.kde.StatusNotifierWatcher -o /StatusNotifierWatcher \
+    -m org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems
 }
