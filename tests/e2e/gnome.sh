@@ -4,7 +4,7 @@
 # will do). Every state kept as a screenshot.
 # gnome.sh QUILLORY ARTIFACTS CORPUS; exit 77 (skipped) when a program it needs is missing.
 QUILLORY=$1 ARTIFACTS=$2 CORPUS=$3 BUS=private
-source "$(dirname "$0")/lib.sh"
+source "${0%/*}/lib.sh" || exit 1
 extension=ubuntu-appindicators@ubuntu.com
 need Xvfb gnome-shell gsettings dbus-daemon gdbus xdotool import convert
 [ -d "/usr/share/gnome-shell/extensions/$extension" ] ||

@@ -3,7 +3,7 @@
 # with xdotool and xclip. Every state is kept as a screenshot in ARTIFACTS.
 # xembed.sh QUILLORY ARTIFACTS CORPUS; exit 77 (skipped) when a program it needs is missing.
 QUILLORY=$1 ARTIFACTS=$2 CORPUS=$3
-source "$(dirname "$0")/lib.sh"
+source "${0%/*}/lib.sh" || exit 1
 need Xvfb trayer xcompmgr openbox xdotool xclip import convert hsetroot xprop
 start_x
 photos

@@ -3,7 +3,7 @@
 # openbox and a private session bus. Clicks as a user would; every state kept as a screenshot.
 # xfce.sh QUILLORY ARTIFACTS CORPUS; exit 77 (skipped) when a program it needs is missing.
 QUILLORY=$1 ARTIFACTS=$2 CORPUS=$3 BUS=private
-source "$(dirname "$0")/lib.sh"
+source "${0%/*}/lib.sh" || exit 1
 xfconfd=$(ls /usr/lib/*/xfce4/xfconf/xfconfd 2>/dev/null | head -1)
 need Xvfb openbox xfce4-panel xfconf-query gdbus xdotool import convert "${xfconfd:-xfconfd}"
 start_x
