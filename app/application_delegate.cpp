@@ -22,8 +22,13 @@ platform::TerminateReply ApplicationDelegate::applicationShouldTerminate() {
 }
 
 bool ApplicationDelegate::tryToPerform(std::string_view action, const void* sender) {
-    if (action != kTogglePanelAction) return false;
-    togglePanel(sender);
+    if (action == kTogglePanelAction) {
+        togglePanel(sender);
+    } else if (action == kExitAction) {
+        panelController()->doExit();
+    } else {
+        return false;
+    }
     return true;
 }
 
@@ -52,6 +57,11 @@ const platform::ScreenLocatable* ApplicationDelegate::statusItemViewForPanelCont
     PanelController& /*c*/) {
     MenubarController* menubar = menubarController();
     return menubar != nullptr ? menubar->statusItemView() : nullptr;
+}
+
+void ApplicationDelegate::panelControllerDidShowFile(PanelController& /*controller*/,
+                                                     const std::string& path) {
+    if (MenubarController* menubar = menubarController()) menubar->setShownFile(path);
 }
 
 void ApplicationDelegate::observeValueForKeyPath(std::string_view /*keyPath*/, const void* /*object*/,

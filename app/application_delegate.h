@@ -28,7 +28,8 @@ public:
     void applicationDidFinishLaunching() override;
     // Removes the icon and always answers terminateNow.
     platform::TerminateReply applicationShouldTerminate() override;
-    // Performs "togglePanel:"; false for any other action.
+    // Performs "togglePanel:" and "doExit:" (the icon menu's Quit, as the panel's exit
+    // control); false for any other action.
     bool tryToPerform(std::string_view action, const void* sender) override;
 
     // Flips the icon flag, then hands it to the panel controller (created on the first click).
@@ -43,6 +44,8 @@ public:
 
     // The menu-bar controller's view; nullptr without a menu-bar controller.
     const platform::ScreenLocatable* statusItemViewForPanelController(PanelController& controller) override;
+    // The icon's tooltip names the photo the panel shows.
+    void panelControllerDidShowFile(PanelController& controller, const std::string& path) override;
     // Copies hasActivePanel into hasActiveIcon for kContextActivePanel; other contexts
     // change nothing.
     void observeValueForKeyPath(std::string_view keyPath, const void* object, const void* context) override;

@@ -1,11 +1,19 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/geometry.h"
 #include "platform/view.h"
 
 namespace quillory::platform {
+
+// An entry of a status item's menu.
+struct MenuItem {
+    std::string title;
+    std::string action;
+};
 
 // One entry of the status bar (a tray icon).
 class StatusItem {
@@ -19,6 +27,12 @@ public:
     virtual double length() const = 0;
     // Shows `view` in the item and becomes its window; nullptr shows nothing. Not owned.
     virtual void setView(View* view) = 0;
+    // The menu shown on the tray's menu gesture; empty: none. Choosing an entry sends its
+    // action with no target and the view as sender, the current event being a left mouse-down
+    // where the menu was opened, as a click there would be.
+    virtual void setMenu(const std::vector<MenuItem>& items) = 0;
+    // The text shown while the pointer rests on the icon.
+    virtual void setToolTip(const std::string& text) = 0;
 };
 
 // The system status bar (the tray).

@@ -53,7 +53,6 @@ QImage renderStatusView(platform::View& view, double scale) {
 
 QtStatusItem::QtStatusItem(double length, QtApplication& application)
     : length_(length), application_(application), tray_(std::make_unique<QSystemTrayIcon>()) {
-    tray_->setToolTip(QStringLiteral("Quillory"));
     QObject::connect(tray_.get(), &QSystemTrayIcon::activated, tray_.get(),
                      [this](QSystemTrayIcon::ActivationReason reason) { activated(reason); });
 }
@@ -103,8 +102,58 @@ platform::Rect QtStatusItem::convertRectToScreen(const platform::Rect& rect) con
     return currentScreenSpace().toProgram(inQt);
 }
 
+void QtStatusItem::setMenu(const std::vector<platform::MenuItem>& items) {
+    if (!tray_) return;
+    if (items.empty()) {
+        tray_->setContextMenu(nullptr);
+        menu_.reset();
+        menuActions_.clear();
+        return;
+    }
+    if (!menu_) {
+        menu_ = std::make_unique<QMenu>();
+        // Where the menu was opened stands for the click on the icon: a host that shows the menu
+        // on a click says no more than that.
+        QObject::connect(menu_.get(), &QMenu::aboutToShow, menu_.get(),
+                         [this] { menuOpenedAt_ = QCursor::pos(); });
+    }
+    // Retitled in place, so that a host showing the menu sees the same entries change.
+    const QList<QAction*> actions = menu_->actions();
+    if (actions.size() != static_cast<qsizetype>(items.size())) {
+        menu_->clear();
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            QAction* action = menu_->addAction(QString());
+            QObject::connect(action, &QAction::triggered, menu_.get(),
+                             [this, i] { chosen(menuActions_.at(i)); });
+        }
+    }
+    menuActions_.clear();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        menu_->actions().at(static_cast<qsizetype>(i))->setText(QString::fromStdString(items[i].title));
+        menuActions_.push_back(items[i].action);
+    }
+    if (tray_->contextMenu() != menu_.get()) tray_->setContextMenu(menu_.get());
+}
+
+void QtStatusItem::setToolTip(const std::string& text) {
+    if (tray_) tray_->setToolTip(QString::fromStdString(text));
+}
+
+void QtStatusItem::chosen(const std::string& action) {
+    const platform::Event event = clickEvent(menuOpenedAt_);
+    application_.handleEvent(event, [this, &action] { application_.sendAction(action, nullptr, view_); });
+}
+
+platform::Event QtStatusItem::clickEvent(std::optional<QPoint> where) const {
+    const QPoint at = where.value_or(QCursor::pos());
+    return {platform::kLeftMouseDown, modifierFlags(desktop::currentModifierKeys()),
+            currentScreenSpace().toProgram(
+                platform::Point{static_cast<double>(at.x()), static_cast<double>(at.y())})};
+}
+
 void QtStatusItem::remove() {
     if (!tray_) return;
+    tray_->setContextMenu(nullptr);
     tray_->hide();
     tray_.reset();
 }
@@ -114,10 +163,7 @@ void QtStatusItem::activated(QSystemTrayIcon::ActivationReason reason) {
     if (view_ == nullptr || (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::DoubleClick)) {
         return;
     }
-    const QPoint pointer = QCursor::pos();
-    const platform::Event event{platform::kLeftMouseDown, modifierFlags(desktop::currentModifierKeys()),
-                                currentScreenSpace().toProgram(platform::Point{
-                                    static_cast<double>(pointer.x()), static_cast<double>(pointer.y())})};
+    const platform::Event event = clickEvent(std::nullopt);
     application_.handleEvent(event, [this, &event] {
         if (view_ != nullptr) view_->mouseDown(event);
     });

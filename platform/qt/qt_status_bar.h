@@ -1,7 +1,12 @@
 #pragma once
 
 #include <QImage>
+#include <QMenu>
+#include <QPoint>
 #include <QSystemTrayIcon>
+
+#include <optional>
+#include <string>
 
 #include <memory>
 #include <vector>
@@ -30,6 +35,10 @@ public:
     // The tray's slot in screen coordinates when the tray reports it (XEmbed trays do, with the
     // view filling the slot); the zero rectangle otherwise.
     platform::Rect convertRectToScreen(const platform::Rect& rect) const override;
+    // A QMenu for the tray: XEmbed trays open it on the right button, StatusNotifierItem hosts
+    // show it as their own menu.
+    void setMenu(const std::vector<platform::MenuItem>& items) override;
+    void setToolTip(const std::string& text) override;
 
     // Takes the icon out of the tray for good.
     void remove();
@@ -37,6 +46,7 @@ public:
     void redisplay() { displayPass(); }
 
     QSystemTrayIcon* trayIcon() const { return tray_.get(); }
+    QMenu* menu() const { return menu_.get(); }
     // The largest picture of the last display pass; null before the first.
     const QImage& drawing() const { return drawing_; }
     int displayPasses() const { return displayPasses_; }
@@ -44,9 +54,15 @@ public:
 private:
     void displayPass();
     void activated(QSystemTrayIcon::ActivationReason reason);
+    void chosen(const std::string& action);
+    // A left mouse-down at `where` (the pointer when none), with the modifier keys held now.
+    platform::Event clickEvent(std::optional<QPoint> where) const;
 
     double length_;
     QtApplication& application_;
+    std::unique_ptr<QMenu> menu_;
+    std::vector<std::string> menuActions_;
+    std::optional<QPoint> menuOpenedAt_;
     std::unique_ptr<QSystemTrayIcon> tray_;
     platform::View* view_ = nullptr;
     bool displayScheduled_ = false;

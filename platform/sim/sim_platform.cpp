@@ -36,6 +36,19 @@ bool SimPlatform::clickStatusItem(std::uint64_t modifiers, std::optional<Point> 
     return true;
 }
 
+bool SimPlatform::chooseStatusMenuItem(const std::string& title, std::optional<Point> openedAt) {
+    SimStatusItem* item = statusItem();
+    if (item == nullptr) return false;
+    for (const MenuItem& entry : item->menu()) {
+        if (entry.title != title) continue;
+        application.setCurrentEvent(Event{kLeftMouseDown, 0, openedAt});
+        application.sendAction(entry.action, nullptr, item->view());
+        application.setCurrentEvent(std::nullopt);
+        return true;
+    }
+    return false;
+}
+
 int SimPlatform::displayPass(SimGraphics& graphics) {
     int drawn = 0;
     for (const auto& item : statusBar.items()) {

@@ -25,6 +25,9 @@ struct SimPlatform {
     // current while the view handles it. Its location is the icon's middle unless given.
     // False when no status item shows a view.
     bool clickStatusItem(std::uint64_t modifiers = 0, std::optional<Point> location = std::nullopt);
+    // Chooses the entry `title` of the newest status item's menu, opened at `openedAt`; false
+    // when there is no such entry.
+    bool chooseStatusMenuItem(const std::string& title, std::optional<Point> openedAt = std::nullopt);
     // Draws every status item view and visible window content that asked to be drawn;
     // returns how many views were drawn.
     int displayPass(SimGraphics& graphics);

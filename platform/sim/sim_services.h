@@ -27,8 +27,12 @@ public:
     void setView(View* view) override;
     void viewNeedsDisplay(View& view) override;
     Rect convertRectToScreen(const Rect& rect) const override;
+    void setMenu(const std::vector<MenuItem>& items) override { menu_ = items; }
+    void setToolTip(const std::string& text) override { toolTip_ = text; }
 
     View* view() const { return view_; }
+    const std::vector<MenuItem>& menu() const { return menu_; }
+    const std::string& toolTip() const { return toolTip_; }
     // Where the item's window is; none makes convertRectToScreen answer the zero rectangle.
     void setWindowOrigin(std::optional<Point> origin) { origin_ = origin; }
     // Redraw requests made by the view since creation.
@@ -39,6 +43,8 @@ private:
     View* view_ = nullptr;
     std::optional<Point> origin_;
     int displayRequests_ = 0;
+    std::vector<MenuItem> menu_;
+    std::string toolTip_;
 };
 
 class SimStatusBar final : public StatusBar {

@@ -54,9 +54,9 @@ TEST(ApplicationToggle, firstClickCreatesOnePanelControllerAndOneObservation) {
 }
 
 // What the user sees after each step, whatever took the key status away in between; both
-// flags always say whether the panel is open.
-TEST(ApplicationToggle, aClickClosesAnOpenPanelAndOpensAClosedOne) {
-    enum Step { click, focusElsewhere, closeButton, closedByWindowManager };
+// flags always say whether the panel is open, and the menu offers the other state.
+TEST(ApplicationToggle, aClickOrTheMenuClosesAnOpenPanelAndOpensAClosedOne) {
+    enum Step { click, menu, focusElsewhere, closeButton, closedByWindowManager };
     const struct {
         const char* name;
         std::vector<Step> steps;
@@ -68,6 +68,9 @@ TEST(ApplicationToggle, aClickClosesAnOpenPanelAndOpensAClosedOne) {
          {true, true, false, false, true}},
         {"close button", {click, closeButton, click, click}, {true, false, true, false}},
         {"closed by the window manager", {click, closedByWindowManager, click}, {true, false, true}},
+        {"menu and clicks mixed",
+         {menu, click, click, focusElsewhere, menu, menu},
+         {true, false, true, true, false, true}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -77,6 +80,10 @@ TEST(ApplicationToggle, aClickClosesAnOpenPanelAndOpensAClosedOne) {
             switch (c.steps[i]) {
                 case click:
                     program.sim.clickStatusItem();
+                    break;
+                case menu:
+                    ASSERT_TRUE(
+                        program.sim.chooseStatusMenuItem(program.icon() ? "Hide Panel" : "Show Panel"));
                     break;
                 case focusElsewhere:
                     program.window()->resignKey();
@@ -94,6 +101,10 @@ TEST(ApplicationToggle, aClickClosesAnOpenPanelAndOpensAClosedOne) {
             EXPECT_EQ(program.window()->isVisible(), c.open[i]);
             EXPECT_EQ(program.sim.runLoop.liveTimerCount(), c.open[i] ? 1u : 0u);
             EXPECT_EQ(program.window()->alphaValue(), c.open[i] ? 1.0 : 0.0);
+            const auto& entries = program.sim.statusItem()->menu();
+            ASSERT_EQ(entries.size(), 2u);
+            EXPECT_EQ(entries[0].title, c.open[i] ? "Hide Panel" : "Show Panel");
+            EXPECT_EQ(entries[1].title, "Quit");
         }
     }
 }
@@ -123,12 +134,46 @@ TEST(ApplicationObservation, anotherContextLeavesBothFlagsAlone) {
     EXPECT_TRUE(program.icon());
 }
 
-TEST(ApplicationActions, onlyTogglePanelIsPerformed) {
+TEST(ApplicationActions, onlyTogglePanelAndExitArePerformed) {
     Program program;
     EXPECT_FALSE(program.sim.application.sendAction("doSomething:", nullptr, nullptr));
     EXPECT_EQ(program.panel(), nullptr);
     EXPECT_TRUE(program.sim.application.sendAction("togglePanel:", nullptr, nullptr));
     EXPECT_NE(program.panel(), nullptr);
+    EXPECT_TRUE(program.sim.process.exits().empty());
+}
+
+// The menu's Quit is the panel's exit control: status 0 at once, nothing cleaned up first.
+TEST(ApplicationActions, quitFromTheMenuEndsLikeTheExitControl) {
+    for (bool clicked : {false, true}) {
+        Program program;
+        if (clicked) program.sim.clickStatusItem();
+        ASSERT_TRUE(program.sim.chooseStatusMenuItem("Quit"));
+        EXPECT_EQ(program.sim.process.exits(), std::vector{0});
+        EXPECT_FALSE(program.sim.application.terminated());
+        EXPECT_NE(program.delegate.menubarController(), nullptr);
+    }
+}
+
+TEST(ApplicationToolTip, namesThePhotoShownLast) {
+    const struct {
+        std::vector<std::string> selection;
+        const char* toolTip;
+    } cases[] = {
+        {{}, "Quillory"},
+        {{"file:///photos/IMG_0042.JPG"}, "Quillory: IMG_0042.JPG"},
+        {{"file:///photos/a.jpg", "file:///photos/notes.txt"}, "Quillory"},
+        {{"file:///photos/My%20Trip/IMG_1.cr2"}, "Quillory: IMG_1.cr2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.toolTip);
+        Program program;
+        EXPECT_EQ(program.sim.statusItem()->toolTip(), "Quillory");
+        program.selection.items = c.selection;
+        program.sim.clickStatusItem();
+        program.sim.advance(1.0);
+        EXPECT_EQ(program.sim.statusItem()->toolTip(), c.toolTip);
+    }
 }
 
 TEST(ApplicationTeardown, endsTheObservationWithoutCreatingAPanelController) {

@@ -132,25 +132,38 @@ TEST(PanelOpening, placesUnderTheIconWhereverItSits) {
     const struct {
         std::optional<platform::Point> iconOrigin;
         std::optional<platform::Point> click;  // none: the icon's middle
+        bool throughMenu;                      // "Show Panel", the menu opened at `click`
         Rect frame;
         std::int64_t arrowX;
         ArrowEdge edge;
     } cases[] = {
-        {platform::Point{1388, 878}, {}, {1152, 478, 280, 400}, 248, ArrowEdge::top},
-        {platform::Point{38, 878}, {}, {8, 478, 280, 400}, 42, ArrowEdge::top},
-        {platform::Point{988, 0}, {}, {860, 22, 280, 400}, 140, ArrowEdge::bottom},
+        {platform::Point{1388, 878}, {}, false, {1152, 478, 280, 400}, 248, ArrowEdge::top},
+        {platform::Point{38, 878}, {}, false, {8, 478, 280, 400}, 42, ArrowEdge::top},
+        {platform::Point{988, 0}, {}, false, {860, 22, 280, 400}, 140, ArrowEdge::bottom},
         // The tray reports no geometry: the click tells where the icon is.
-        {std::nullopt, platform::Point{1000, 889}, {860, 478, 280, 400}, 140, ArrowEdge::top},
-        {std::nullopt, platform::Point{1000, 11}, {860, 22, 280, 400}, 140, ArrowEdge::bottom},
+        {std::nullopt, platform::Point{1000, 889}, false, {860, 478, 280, 400}, 140, ArrowEdge::top},
+        {std::nullopt, platform::Point{1000, 11}, false, {860, 22, 280, 400}, 140, ArrowEdge::bottom},
         // Nor does the click: the fallback under the middle of the top edge.
-        {std::nullopt, std::nullopt, {580, 478, 280, 400}, 140, ArrowEdge::top},
-        {std::nullopt, platform::Point{640, 420}, {580, 478, 280, 400}, 140, ArrowEdge::top},
-        {std::nullopt, platform::Point{30, 889}, {8, 478, 280, 400}, 22, ArrowEdge::top},
+        {std::nullopt, std::nullopt, false, {580, 478, 280, 400}, 140, ArrowEdge::top},
+        {std::nullopt, platform::Point{640, 420}, false, {580, 478, 280, 400}, 140, ArrowEdge::top},
+        {std::nullopt, platform::Point{30, 889}, false, {8, 478, 280, 400}, 22, ArrowEdge::top},
+        {std::nullopt, platform::Point{1000, 889}, true, {860, 478, 280, 400}, 140, ArrowEdge::top},
+        {std::nullopt, platform::Point{640, 420}, true, {580, 478, 280, 400}, 140, ArrowEdge::top},
+        {platform::Point{1388, 878},
+         platform::Point{640, 420},
+         true,
+         {1152, 478, 280, 400},
+         248,
+         ArrowEdge::top},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.frame.x + c.frame.y);
         Program program(c.iconOrigin);
-        program.sim.clickStatusItem(0, c.click);
+        if (c.throughMenu) {
+            ASSERT_TRUE(program.sim.chooseStatusMenuItem("Show Panel", c.click));
+        } else {
+            program.sim.clickStatusItem(0, c.click);
+        }
         program.sim.advance(1.0);
         EXPECT_EQ(program.window()->frame(), c.frame);
         EXPECT_EQ(program.arrowX(), c.arrowX);

@@ -89,7 +89,7 @@ TEST(TrayIcon, showsTheIconForTheAppearanceCentredAndDrawsNoMoreThanAsked) {
     }
 }
 
-TEST(TrayIcon, aPressIsTheViewsMouseDownWithTheEventCurrent) {
+TEST(TrayIcon, aPressOrAMenuEntryIsAnActionWithTheEventCurrent) {
     Tray tray(std::nullopt);
     ASSERT_NE(tray.item().trayIcon(), nullptr);
     QSystemTrayIcon& icon = *tray.item().trayIcon();
@@ -103,6 +103,24 @@ TEST(TrayIcon, aPressIsTheViewsMouseDownWithTheEventCurrent) {
     EXPECT_EQ(tray.events.front()->type, platform::kLeftMouseDown);
     EXPECT_TRUE(tray.events.front()->locationInScreen.has_value());
     EXPECT_FALSE(tray.qt.application.currentEvent().has_value());
+
+    // The menu: its entries send their actions as a click would; the tooltip names the program.
+    ASSERT_NE(tray.item().menu(), nullptr);
+    EXPECT_EQ(icon.contextMenu(), tray.item().menu());
+    EXPECT_EQ(icon.toolTip(), QStringLiteral("Quillory"));
+    const QList<QAction*> entries = tray.item().menu()->actions();
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_EQ(entries[0]->text(), QStringLiteral("Show Panel"));
+    EXPECT_EQ(entries[1]->text(), QStringLiteral("Quit"));
+    tray.menubar->setHasActiveIcon(true);
+    EXPECT_EQ(tray.item().menu()->actions(), entries);  // retitled in place
+    EXPECT_EQ(entries[0]->text(), QStringLiteral("Hide Panel"));
+    entries[0]->trigger();
+    entries[1]->trigger();
+    EXPECT_EQ(tray.actions,
+              (std::vector<std::string>{"togglePanel:", "togglePanel:", "togglePanel:", "doExit:"}));
+    ASSERT_TRUE(tray.events.back().has_value());
+    EXPECT_EQ(tray.events.back()->type, platform::kLeftMouseDown);
 }
 
 TEST(TrayIcon, quittingThroughTheApplicationRemovesIt) {
