@@ -67,7 +67,7 @@ check "its \"Hide Panel\" closes the panel" within 5 no_panel
 shot 35-gnome-panel-closed
 click $cx $cy
 check "a click on the icon shows the menu again" within 5 menu 36-gnome-menu 35-gnome-panel-closed
-xdotool key Up Return
+xdotool key Down Down Return
 check "its \"Quit\" ends quillory with status 0" ended 0
 check "the icon leaves the top bar" within 5 eval '! items | grep -q StatusNotifierItem'
 shot 37-gnome-after-quit
