@@ -136,5 +136,12 @@ start openbox QUILLORY_APPEARANCE=dark
 wait_icon 10-icon-under-openbox dark
 open_panel 11-openbox-panel-open "$dark" 1
 toggle_closed 12-openbox-panel-closed-by-second-click
+# The right button opens the icon's menu (a quillory window that is neither icon nor panel).
+click $((ix + iw / 2)) $((iy + ih / 2)) 3
+check "a right click on the icon opens its menu" within 3 eval 'windows | awk "\$4 > 64 && \$5 < 400 { f = 1 } END { exit !f }"'
+shot 13-openbox-menu
+xdotool key Down Return
+check "its \"Show Panel\" opens the panel under the icon" within 5 at "$px $py"
+shot 14-openbox-panel-from-menu
 kill -TERM "$q"
 check "SIGTERM ends quillory with status 0" ended 0
