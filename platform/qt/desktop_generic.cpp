@@ -1,6 +1,4 @@
-// The desktop probes where there is no X11 (macOS): Qt answers what it can.
-#include <QGuiApplication>
-
+// The desktop probes where there is no X11 (macOS): nothing to ask beyond Qt.
 #include "platform/qt/x11_desktop.h"
 
 namespace quillory::qt::desktop {
@@ -15,10 +13,12 @@ bool compositingManagerRunning() {
     return true;
 }
 
-ModifierKeys currentModifierKeys() {
-    const Qt::KeyboardModifiers held = QGuiApplication::queryKeyboardModifiers();
-    return {false, held.testFlag(Qt::ShiftModifier), held.testFlag(Qt::ControlModifier),
-            held.testFlag(Qt::AltModifier), held.testFlag(Qt::MetaModifier)};
+std::optional<ModifierKeys> x11ModifierKeys() {
+    return std::nullopt;
+}
+
+std::optional<std::uint32_t> trayForegroundHint() {
+    return std::nullopt;
 }
 
 }  // namespace quillory::qt::desktop

@@ -6,6 +6,8 @@
 #include <QDBusVariant>
 
 #include "platform/qt/launch_env.h"
+#include "platform/qt/tray_appearance.h"
+#include "platform/qt/x11_desktop.h"
 
 namespace quillory::qt {
 
@@ -73,7 +75,8 @@ void PortalAppearance::store(std::optional<std::uint32_t> scheme) {
 
 std::optional<std::string> QtUserDefaults::stringForKey(std::string_view key) const {
     if (key != platform::kInterfaceStyleKey) return std::nullopt;
-    return interfaceStyle(override_, portal_ != nullptr ? portal_->colorScheme() : std::nullopt);
+    return panelInterfaceStyle(override_, desktop::trayForegroundHint(),
+                               portal_ != nullptr ? portal_->colorScheme() : std::nullopt);
 }
 
 }  // namespace quillory::qt

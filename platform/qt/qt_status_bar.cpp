@@ -1,6 +1,9 @@
 #include "platform/qt/qt_status_bar.h"
 
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
@@ -18,6 +21,16 @@ namespace quillory::qt {
 
 namespace {
 
+// The tray glyph by name, installed in the hicolor theme.
+const QString kSymbolicIconName = QStringLiteral("quillory-status-symbolic");
+
+// Qt shows the icon as a StatusNotifierItem when a host has registered with the watcher.
+bool statusNotifierHostPresent() {
+    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    return bus != nullptr &&
+           bus->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value();
+}
+
 // Drawn once at the largest scale; the smaller pictures are smooth reductions of it.
 constexpr int kLargestScale = 3;
 
@@ -31,6 +44,14 @@ QIcon iconFrom(const QImage& largest) {
                 : largest.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     }
     return icon;
+}
+
+// Caps Lock is known on X11 only; elsewhere Qt says what it knows.
+ModifierKeys currentModifierKeys() {
+    if (std::optional<ModifierKeys> keys = desktop::x11ModifierKeys()) return *keys;
+    const Qt::KeyboardModifiers held = QGuiApplication::queryKeyboardModifiers();
+    return {false, held.testFlag(Qt::ShiftModifier), held.testFlag(Qt::ControlModifier),
+            held.testFlag(Qt::AltModifier), held.testFlag(Qt::MetaModifier)};
 }
 
 }  // namespace
@@ -52,7 +73,10 @@ QImage renderStatusView(platform::View& view, double scale) {
 }
 
 QtStatusItem::QtStatusItem(double length, QtApplication& application)
-    : length_(length), application_(application), tray_(std::make_unique<QSystemTrayIcon>()) {
+    : length_(length),
+      application_(application),
+      tray_(std::make_unique<QSystemTrayIcon>()),
+      themedByName_(statusNotifierHostPresent()) {
     QObject::connect(tray_.get(), &QSystemTrayIcon::activated, tray_.get(),
                      [this](QSystemTrayIcon::ActivationReason reason) { activated(reason); });
 }
@@ -83,7 +107,10 @@ void QtStatusItem::displayPass() {
     if (view_ == nullptr || !tray_) return;
     ++displayPasses_;
     drawing_ = renderStatusView(*view_, kLargestScale);
-    tray_->setIcon(iconFrom(drawing_));
+    // A StatusNotifierItem host that knows the glyph by name recolours it for its panel; an
+    // XEmbed tray gets the drawing made for its colour hint.
+    tray_->setIcon(themedByName_ ? QIcon::fromTheme(kSymbolicIconName, iconFrom(drawing_))
+                                 : iconFrom(drawing_));
     if (!tray_->isVisible()) tray_->show();
 }
 
@@ -146,7 +173,7 @@ void QtStatusItem::chosen(const std::string& action) {
 
 platform::Event QtStatusItem::clickEvent(std::optional<QPoint> where) const {
     const QPoint at = where.value_or(QCursor::pos());
-    return {platform::kLeftMouseDown, modifierFlags(desktop::currentModifierKeys()),
+    return {platform::kLeftMouseDown, modifierFlags(currentModifierKeys()),
             currentScreenSpace().toProgram(
                 platform::Point{static_cast<double>(at.x()), static_cast<double>(at.y())})};
 }

@@ -64,6 +64,7 @@ private:
     std::vector<std::string> menuActions_;
     std::optional<QPoint> menuOpenedAt_;
     std::unique_ptr<QSystemTrayIcon> tray_;
+    bool themedByName_;
     platform::View* view_ = nullptr;
     bool displayScheduled_ = false;
     QImage drawing_;

@@ -63,16 +63,34 @@ bool compositingManagerRunning() {
     return reply && reply->owner != XCB_WINDOW_NONE;
 }
 
-ModifierKeys currentModifierKeys() {
-    if (xcb_connection_t* connection = qtConnection()) {
-        auto cookie = xcb_query_pointer(connection, rootWindow(connection));
-        ReplyPtr<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(connection, cookie, nullptr),
-                                                  &std::free);
-        if (reply) return modifierKeysFromX11(reply->mask);
-    }
-    const Qt::KeyboardModifiers held = QGuiApplication::queryKeyboardModifiers();
-    return {false, held.testFlag(Qt::ShiftModifier), held.testFlag(Qt::ControlModifier),
-            held.testFlag(Qt::AltModifier), held.testFlag(Qt::MetaModifier)};
+std::optional<ModifierKeys> x11ModifierKeys() {
+    xcb_connection_t* connection = qtConnection();
+    if (connection == nullptr) return std::nullopt;
+    auto cookie = xcb_query_pointer(connection, rootWindow(connection));
+    ReplyPtr<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(connection, cookie, nullptr),
+                                              &std::free);
+    if (!reply) return std::nullopt;
+    return modifierKeysFromX11(reply->mask);
+}
+
+std::optional<std::uint32_t> trayForegroundHint() {
+    xcb_connection_t* connection = qtConnection();
+    if (connection == nullptr) return std::nullopt;
+    const xcb_atom_t selection = atom(connection, "_NET_SYSTEM_TRAY_S0");
+    const xcb_atom_t colors = atom(connection, "_NET_SYSTEM_TRAY_COLORS");
+    if (selection == XCB_ATOM_NONE || colors == XCB_ATOM_NONE) return std::nullopt;
+    ReplyPtr<xcb_get_selection_owner_reply_t> owner(
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr),
+        &std::free);
+    if (!owner || owner->owner == XCB_WINDOW_NONE) return std::nullopt;
+    // Twelve CARDINALs, 16 bits a channel: foreground, error, warning, success.
+    auto cookie = xcb_get_property(connection, 0, owner->owner, colors, XCB_ATOM_CARDINAL, 0, 12);
+    ReplyPtr<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection, cookie, nullptr), &std::free);
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 12) return std::nullopt;
+    const auto* channels = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    std::uint32_t rgb = 0;
+    for (int i = 0; i < 3; ++i) rgb = (rgb << 8) | ((channels[i] >> 8) & 0xffu);
+    return rgb;
 }
 
 }  // namespace quillory::qt::desktop

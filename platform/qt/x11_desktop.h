@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -15,7 +16,12 @@ bool canOpenX11Display(const std::optional<std::string>& display, std::string* w
 // platform other than X11 the answer is yes: Wayland compositors always composite.
 bool compositingManagerRunning();
 
-// The modifier keys held right now. Caps Lock is known on X11 only.
-ModifierKeys currentModifierKeys();
+// The modifier keys held right now as the X server knows them, Caps Lock included; none
+// without an X11 connection.
+std::optional<ModifierKeys> x11ModifierKeys();
+
+// The colour the system tray asks its icons to be drawn in (_NET_SYSTEM_TRAY_COLORS, its normal
+// foreground) as 0xRRGGBB; none when the tray gives no hint or there is no XEmbed tray.
+std::optional<std::uint32_t> trayForegroundHint();
 
 }  // namespace quillory::qt::desktop

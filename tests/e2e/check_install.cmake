@@ -13,6 +13,7 @@ set(expected
   share/applications/org.quillory.Quillory.desktop
   share/metainfo/org.quillory.Quillory.metainfo.xml
   share/icons/hicolor/scalable/apps/org.quillory.Quillory.svg
+  share/icons/hicolor/scalable/status/quillory-status-symbolic.svg
   share/quillory/autostart/org.quillory.Quillory.desktop
   "share/quillory/file-managers/Show in Quillory"
   share/quillory/file-managers/thunar-uca.xml

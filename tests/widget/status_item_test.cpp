@@ -3,8 +3,13 @@
 // current event set; quitting through the application removes it.
 #include <gtest/gtest.h>
 
+#include <QPainter>
+
+#include <cmath>
+
 #include "menubar/menubar_controller.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/tray_appearance.h"
 #include "widget_support.h"
 
 namespace quillory::qt {
@@ -121,6 +126,82 @@ TEST(TrayIcon, aPressOrAMenuEntryIsAnActionWithTheEventCurrent) {
               (std::vector<std::string>{"togglePanel:", "togglePanel:", "togglePanel:", "doExit:"}));
     ASSERT_TRUE(tray.events.back().has_value());
     EXPECT_EQ(tray.events.back()->type, platform::kLeftMouseDown);
+}
+
+TEST(TrayAppearance, theOverrideThenTheTraysHintThenTheColourScheme) {
+    const std::optional<std::string> dark = "Dark";
+    const struct {
+        std::optional<std::string> override;
+        std::optional<std::uint32_t> trayForeground;
+        std::optional<std::uint32_t> scheme;
+        std::optional<std::string> style;
+    } cases[] = {
+        {std::nullopt, 0xffffffu, std::nullopt, dark},  // Xfce's dark panel asks for white icons
+        {std::nullopt, 0xdfdfdfu, 2u, dark},            // the tray knows its panel better than the scheme
+        {std::nullopt, 0x2e3436u, 1u, std::nullopt},
+        {std::nullopt, 0x808080u, std::nullopt, dark},
+        {std::nullopt, 0x7f7f7fu, std::nullopt, std::nullopt},
+        {std::nullopt, 0x0000ffu, std::nullopt, std::nullopt},  // pure blue is dark
+        {std::nullopt, std::nullopt, 1u, dark},
+        {std::nullopt, std::nullopt, 0u, std::nullopt},
+        {"light", 0xffffffu, 1u, std::nullopt},
+        {"DARK", 0x000000u, 2u, dark},
+        {"sepia", 0xffffffu, 2u, dark},  // not an override: the hint decides
+        {"sepia", std::nullopt, 1u, dark},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.override.value_or("-") + " " + std::to_string(c.trayForeground.value_or(1u << 24)) +
+                     " " + std::to_string(c.scheme.value_or(9u)));
+        EXPECT_EQ(panelInterfaceStyle(c.override, c.trayForeground, c.scheme), c.style);
+    }
+}
+
+double linear(int channel) {
+    const double c = channel / 255.0;
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+double luminance(QColor c) {
+    return 0.2126 * linear(c.red()) + 0.7152 * linear(c.green()) + 0.0722 * linear(c.blue());
+}
+
+// The share of an icon's square whose pixels stand out from `panel` with a contrast ratio of
+// 3:1 or more, the least that graphics need to be made out.
+double legibleShare(QtImage& image, QColor panel) {
+    const QSize size(54, 54);
+    QImage alone(size, QImage::Format_ARGB32_Premultiplied);
+    alone.fill(Qt::transparent);
+    QImage shown(size, QImage::Format_ARGB32_Premultiplied);
+    shown.fill(panel);
+    for (QImage* target : {&alone, &shown}) {
+        QPainter painter(target);
+        image.render(painter, QRectF(QPointF(0, 0), size));
+    }
+    const double behind = luminance(panel);
+    int legible = 0;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            if (qAlpha(alone.pixel(x, y)) < 128) continue;
+            const double l = luminance(QColor(shown.pixel(x, y)));
+            const double ratio = (std::max(l, behind) + 0.05) / (std::min(l, behind) + 0.05);
+            if (ratio >= 3.0) ++legible;
+        }
+    }
+    return static_cast<double>(legible) / (size.width() * size.height());
+}
+
+TEST(TrayIcon, bothGlyphsStayLegibleOnLightGreyAndDarkPanels) {
+    QtImageStore images;
+    for (const char* name : {"Icon", "IconHighlighted"}) {
+        auto image = std::const_pointer_cast<QtImage>(
+            std::dynamic_pointer_cast<const QtImage>(images.imageNamed(name)));
+        ASSERT_NE(image, nullptr) << name;
+        for (QColor panel : {QColor(0xf2f2f2), QColor(0x808080), QColor(0x2b2b2b)}) {
+            SCOPED_TRACE(std::string(name) + " on " + panel.name().toStdString());
+            const double share = legibleShare(*image, panel);
+            EXPECT_GE(share, 0.15);
+        }
+    }
 }
 
 TEST(TrayIcon, quittingThroughTheApplicationRemovesIt) {
