@@ -12,8 +12,11 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libimage-exiftool-perl libvips-dev exiv2
   # fuzzing: clang with libFuzzer and the sanitizer runtimes; llvm for llvm-symbolizer
   clang libclang-rt-dev llvm
-  # desktop tests (dbus-daemon: a private session bus for the portal tests)
-  xvfb xauth x11-utils xdotool xclip trayer xcompmgr imagemagick dbus-daemon openbox
+  # desktop tests
+  xvfb xauth x11-utils xdotool xclip trayer xcompmgr imagemagick
+  # desktop tests: a window manager, a wallpaper, a private session bus (portal tests), and
+  # Xfce's panel and GNOME Shell with its AppIndicator extension as StatusNotifierItem hosts
+  openbox hsetroot xfce4-panel xfconf dbus-daemon libglib2.0-bin gnome-shell gnome-shell-extension-appindicator
 )
 
 sudo_cmd=()
