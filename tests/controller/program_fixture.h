@@ -11,7 +11,7 @@
 #include "inspection/image_service.h"
 #include "inspection/selection_query.h"
 #include "platform/sim/sim_platform.h"
-#include "tests/unit/fakes.h"
+#include "tests/support/fakes.h"
 
 namespace quillory::testing {
 

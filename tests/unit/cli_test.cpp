@@ -3,7 +3,7 @@
 #include <sstream>
 
 #include "app/cli.h"
-#include "fakes.h"
+#include "tests/support/fakes.h"
 
 namespace quillory {
 namespace {
