@@ -282,26 +282,5 @@ INSTANTIATE_TEST_SUITE_P(
                       Shrinking{"cr2", fixture("cr2/plain.CR2"), "photo.CR2"}),
     [](const ::testing::TestParamInfo<Shrinking>& param) { return std::string(param.param.name); });
 
-// A photo still being written (a download, a copy from a card): every fill on the way is sound
-// and tells the size the file had when it was opened.
-TEST(PathologicalFile, photoStillBeingWrittenIsShownSoundlyAtEveryStep) {
-    const Bytes whole = fixture("jpeg/o6-thumbnail.jpg");
-    const support::TempDir dir;
-    const fs::path photo = dir.path() / "photo.jpg";
-    support::writeFile(photo, {});
-    const std::size_t steps = 12;
-    for (std::size_t step = 1; step <= steps; ++step) {
-        const auto from = static_cast<std::ptrdiff_t>(whole.size() * (step - 1) / steps);
-        const auto to = static_cast<std::ptrdiff_t>(whole.size() * step / steps);
-        append(photo, Bytes(whole.begin() + from, whole.begin() + to));
-        SCOPED_TRACE(to);
-        const hostile::FillOutcome shown = fill({urlOf(photo)});
-        EXPECT_EQ(unsoundness(shown, photo, to), "");
-        if (step == steps) {
-            EXPECT_NE(shown.picture, nullptr);
-        }
-    }
-}
-
 }  // namespace
 }  // namespace quillory
