@@ -37,7 +37,7 @@
 #include "inspection/panel_fill.h"
 #include "inspection/read_queue.h"
 #include "platform/imageio/image_service_factory.h"
-#include "tests/proc_status.h"
+#include "tests/support/proc_status.h"
 
 namespace {
 

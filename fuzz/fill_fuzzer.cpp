@@ -14,35 +14,16 @@
 #include <memory>
 #include <string>
 
-#include "inspection/panel_content.h"
 #include "inspection/panel_fill.h"
 #include "inspection/read_queue.h"
 #include "platform/imageio/image_service_factory.h"
+#include "tests/support/fakes.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class OneItem final : public quillory::SelectionQuery {
-public:
-    std::vector<std::string> selection() override { return {url}; }
-    std::string url;
-};
-
-class Panel final : public quillory::PanelContent {
-public:
-    void setVersionText(const std::string&) override {}
-    void setSummaryText(const std::string& text) override { summary = text; }
-    void setPreviewHidden(bool hidden) override { previewHidden = hidden; }
-    void setPreviewPicture(std::shared_ptr<const quillory::Bitmap> bitmap) override {
-        picture = std::move(bitmap);
-        pictureSet = true;
-    }
-    std::string summary;
-    bool previewHidden = true;
-    bool pictureSet = false;
-    std::shared_ptr<const quillory::Bitmap> picture;
-};
+using quillory::testing::RecordingPanel;
 
 [[noreturn]] void unsound(const char* what, const std::string& summary) {
     std::fprintf(stderr, "unsound fill: %s\nsummary:\n%s\n", what, summary.c_str());
@@ -85,7 +66,7 @@ private:
     int memory_ = -1;
 };
 
-void checkSound(const Panel& panel, const SelectedFile& file, std::size_t size) {
+void checkSound(const RecordingPanel& panel, const SelectedFile& file, std::size_t size) {
     const std::string& text = panel.summary;
     const std::string first = "photo.jpg  (" + std::to_string(size / 1000) + " kB) \n";
     if (text.rfind(first, 0) != 0) unsound("first line", text);
@@ -110,9 +91,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const SelectedFile file;
     static const std::unique_ptr<quillory::ImageService> images = quillory::imageio::makeImageService();
     file.replace(data, size);
-    OneItem selection;
-    selection.url = quillory::Url::fromLocalPath(file.path().string()).string();
-    Panel panel;
+    quillory::testing::FakeSelection selection;
+    selection.items = {quillory::Url::fromLocalPath(file.path().string()).string()};
+    RecordingPanel panel;
+    panel.previewHidden = true;
     quillory::InlineReadQueue reads;
     quillory::Inspector inspector({selection, *images, reads, {}, {}});
     inspector.setPanel(&panel);

@@ -13,7 +13,17 @@ out=build/fuzz
 max_len=65536
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "${QUILLORY_FUZZ_JOBS:-2}"
-"$out/fuzz/fuzz_seeds" "$out/seeds" "${QUILLORY_CORPUS:-../shared/corpus}" "$max_len"
+# Seeds: the fixture photos of tests/data, the corpus cut to the fuzzer's input size, some URLs.
+seeds=$out/seeds corpus=${QUILLORY_CORPUS:-../shared/corpus} n=0
+rm -rf "$seeds" && mkdir -p "$seeds/fill" "$seeds/url"
+cp tests/data/jpeg/* tests/data/cr2/* tests/data/crafted/* "$seeds/fill/"
+for file in "$corpus"/jpg/* "$corpus"/cr2/* "$corpus"/bad/*; do
+  if [ -f "$file" ]; then head -c "$max_len" "$file" >"$seeds/fill/corpus-$((n++))"; fi
+done
+for url in file:///Photos/2015/IMG_0042.JPG file://localhost/a%20b/c.cr2 'file:///x/two%0Alines.jpg?q=1#f' \
+  file:///x/%FF%FE.CR2 file:////x/y.jpg http://host/a.jpg file:///a%00b.jpg 'file://[::1]:80/a.jpg'; do
+  printf '%s' "$url" >"$seeds/url/url-$((n++))"
+done
 mkdir -p "$out/corpus/fill" "$out/corpus/url" "$out/artifacts"
 
 # A small quarantine keeps the resident size meaningful for -rss_limit_mb.

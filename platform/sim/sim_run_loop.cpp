@@ -47,12 +47,11 @@ std::unique_ptr<Timer> SimRunLoop::scheduledTimer(double seconds, std::function<
 }
 
 void SimRunLoop::dispatchAfter(double seconds, std::function<void()> block) {
-    tasks_.push_back(
-        {nowNs_ + std::max<std::int64_t>(toNs(seconds), 0), nextOrder_++, std::move(block), false});
+    tasks_.push_back({nowNs_ + std::max<std::int64_t>(toNs(seconds), 0), nextOrder_++, std::move(block)});
 }
 
 void SimRunLoop::runInternalAt(std::int64_t dueNs, std::function<void()> task) {
-    tasks_.push_back({std::max(dueNs, nowNs_), nextOrder_++, std::move(task), true});
+    tasks_.push_back({std::max(dueNs, nowNs_), nextOrder_++, std::move(task)});
 }
 
 bool SimRunLoop::runNextDue(std::int64_t limitNs) {
@@ -98,11 +97,6 @@ void SimRunLoop::advance(double seconds) {
 std::size_t SimRunLoop::liveTimerCount() const {
     return static_cast<std::size_t>(
         std::count_if(timers_.begin(), timers_.end(), [](const auto& t) { return t->valid; }));
-}
-
-std::size_t SimRunLoop::pendingBlockCount() const {
-    return static_cast<std::size_t>(
-        std::count_if(tasks_.begin(), tasks_.end(), [](const Task& t) { return !t.internal; }));
 }
 
 }  // namespace quillory::platform::sim

@@ -24,8 +24,6 @@ public:
 
     // Timers scheduled through scheduledTimer that may still fire.
     std::size_t liveTimerCount() const;
-    // Delayed blocks that have not run yet.
-    std::size_t pendingBlockCount() const;
 
     // A one-shot task for the simulated platform itself (animation frames); not counted above.
     void runInternalAt(std::int64_t dueNs, std::function<void()> task);
@@ -38,7 +36,6 @@ private:
         std::int64_t due;
         std::uint64_t order;
         std::function<void()> run;
-        bool internal;
     };
 
     bool runNextDue(std::int64_t limitNs);

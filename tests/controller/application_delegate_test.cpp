@@ -176,13 +176,5 @@ TEST(ApplicationToolTip, namesThePhotoShownLast) {
     }
 }
 
-TEST(ApplicationTeardown, endsTheObservationWithoutCreatingAPanelController) {
-    for (bool clicked : {false, true}) {
-        auto program = std::make_unique<Program>();
-        if (clicked) program->sim.clickStatusItem();
-        program.reset();  // sanitizers catch a removal from a controller that does not exist
-    }
-}
-
 }  // namespace
 }  // namespace quillory

@@ -12,7 +12,7 @@
 #include "inspection/selection_query.h"
 #include "platform/sim/sim_platform.h"
 #include "platform/sim/sim_read_queue.h"
-#include "tests/unit/fakes.h"
+#include "tests/support/fakes.h"
 
 namespace quillory::testing {
 

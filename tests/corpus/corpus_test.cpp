@@ -20,34 +20,26 @@ using reference::Tags;
 constexpr double kSameLook = 0.9;       // likeness of two looks of one picture
 constexpr double kClearlyBetter = 0.1;  // how much more alike the right turn must look
 
-fs::path corpus() {
-    const char* env = std::getenv("QUILLORY_CORPUS");
-    return env && *env ? fs::path(env) : fs::path("../shared/corpus");
-}
-
 std::string lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
     return text;
 }
 
-// The files of one corpus folder with one of `extensions` (any case), sorted; all files when none.
+// The files of one corpus folder with one of `extensions` (any case), sorted.
 std::vector<fs::path> filesIn(const std::string& folder, const std::vector<std::string>& extensions) {
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(corpus() / folder)) {
-        const std::string ext = lower(entry.path().extension().string());
-        if (extensions.empty() || std::find(extensions.begin(), extensions.end(), ext) != extensions.end()) {
-            files.push_back(entry.path());
-        }
-    }
-    std::sort(files.begin(), files.end());
+    std::vector<fs::path> files = support::corpusFiles(folder);
+    std::erase_if(files, [&](const fs::path& file) {
+        return std::find(extensions.begin(), extensions.end(), lower(file.extension().string())) ==
+               extensions.end();
+    });
     return files;
 }
 
-#define SKIP_WITHOUT(folder)                                                 \
-    do {                                                                     \
-        if (!fs::is_directory(corpus() / (folder))) {                        \
-            GTEST_SKIP() << "no corpus folder at " << (corpus() / (folder)); \
-        }                                                                    \
+#define SKIP_WITHOUT(folder)                                                          \
+    do {                                                                              \
+        if (!fs::is_directory(support::corpus() / (folder))) {                        \
+            GTEST_SKIP() << "no corpus folder at " << (support::corpus() / (folder)); \
+        }                                                                             \
     } while (false)
 
 std::unique_ptr<ImageSource> open(const fs::path& path) {
@@ -90,7 +82,7 @@ void expectExifAgrees(const ImageProperties& ours, const Tags& tags) {
 
 TEST(Corpus, jpegPropertiesAgreeWithExiftool) {
     SKIP_WITHOUT("jpg");
-    const auto reference = reference::exiftoolTags(corpus() / "jpg");
+    const auto reference = reference::exiftoolTags(support::corpus() / "jpg");
     if (!reference) GTEST_SKIP() << "exiftool is not installed: nothing to compare with";
     const auto files = filesIn("jpg", {".jpg", ".jpeg"});
     ASSERT_FALSE(files.empty());
@@ -113,7 +105,7 @@ TEST(Corpus, jpegPropertiesAgreeWithExiftool) {
 
 TEST(Corpus, cr2PropertiesAgreeWithExiftool) {
     SKIP_WITHOUT("cr2");
-    const auto reference = reference::exiftoolTags(corpus() / "cr2");
+    const auto reference = reference::exiftoolTags(support::corpus() / "cr2");
     if (!reference) GTEST_SKIP() << "exiftool is not installed: nothing to compare with";
     for (const fs::path& file : filesIn("cr2", {".cr2"})) {
         SCOPED_TRACE(file.filename().string());
@@ -159,7 +151,7 @@ TEST(Corpus, jpegPreviewsAreSmallAndUpright) {
         SCOPED_TRACE(file.filename().string());
         const auto source = open(file);
         const auto preview = source->createThumbnailAtIndex0(kThumbnailOptions);
-        const auto whole = reference::decodeWhole(reference::readFile(file));
+        const auto whole = reference::decodeWhole(support::readFile(file));
         if (!whole) continue;  // 12-bit or height defined later: libjpeg-turbo cannot decode it either
         ASSERT_TRUE(preview);
         const int orientation = source->copyPropertiesAtIndex0()->orientation.value_or(1);
@@ -196,7 +188,7 @@ TEST(Corpus, orientationSetsLookAlikeOnceUpright) {
         std::optional<Bitmap> first;
         for (const std::string& name : set) {
             SCOPED_TRACE(name);
-            const fs::path file = corpus() / "jpg" / (name + ".jpg");
+            const fs::path file = support::corpus() / "jpg" / (name + ".jpg");
             if (!fs::exists(file)) continue;
             const auto preview = open(file)->createThumbnailAtIndex0(kThumbnailOptions);
             ASSERT_TRUE(preview);

@@ -63,13 +63,6 @@ std::optional<std::map<std::string, Tags>> exiftoolTags(const fs::path& folder) 
     return files;
 }
 
-Bytes readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    Bytes bytes(static_cast<std::size_t>(fs::file_size(path)));
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return bytes;
-}
-
 namespace {
 
 bool hasAdobeSegment(const Bytes& jpeg) {

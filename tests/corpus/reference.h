@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -7,13 +8,14 @@
 #include <vector>
 
 #include "inspection/image_service.h"
+#include "tests/support/support.h"
 
 // What the corpus tests compare the image service against: exiftool's reading of the tags,
 // and pictures decoded whole by the test itself (turbojpeg), then turned upright.
 namespace quillory::reference {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<unsigned char>;
+using Bytes = std::vector<std::uint8_t>;
 
 // exiftool's values (-n, numbers unformatted) for every file of `folder`, by file name, tag
 // by tag ("ImageWidth", "ExifImageWidth", "Model", "ISO"...); a tag exiftool did not find is
@@ -21,7 +23,6 @@ using Bytes = std::vector<unsigned char>;
 using Tags = std::map<std::string, std::string>;
 std::optional<std::map<std::string, Tags>> exiftoolTags(const fs::path& folder);
 
-Bytes readFile(const fs::path& path);
 // The whole picture of a JPEG, full size; none when turbojpeg cannot decode it.
 std::optional<Bitmap> decodeWhole(const Bytes& jpeg);
 // The largest embedded JPEG of a raw file that decodes, as exiv2 finds them, and the file's

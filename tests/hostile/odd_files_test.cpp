@@ -17,19 +17,20 @@
 #include "inspection/read_queue.h"
 #include "platform/imageio/image_service_factory.h"
 #include "tests/hostile/hostile_support.h"
-#include "tests/unit/fakes.h"
+#include "tests/support/fakes.h"
+#include "tests/support/quadrants.h"
 
 namespace quillory {
 namespace {
 
 namespace fs = std::filesystem;
-using fixtures::Bytes;
 using hostile::fill;
 using hostile::unsoundness;
 using hostile::urlOf;
+using support::Bytes;
 
-Bytes plainPhoto(int width = 96, int height = 64) {
-    return fixtures::encodeJpeg(fixtures::quadrantPicture(width, height, fixtures::kUpright));
+Bytes fixture(const char* name) {
+    return support::readFile(support::data(name));
 }
 
 void makeSocket(const fs::path& path) {
@@ -54,7 +55,7 @@ void PrintTo(const SpecialFile& c, std::ostream* os) {
 class SpecialFileNamedPhoto : public ::testing::TestWithParam<SpecialFile> {};
 
 TEST_P(SpecialFileNamedPhoto, showsNameAndAbsentValuesWithoutPicture) {
-    const fixtures::TempDir dir;
+    const support::TempDir dir;
     const fs::path photo = dir.path() / "photo.jpg";
     GetParam().make(photo);
     const hostile::FillOutcome shown = fill({urlOf(photo) + GetParam().urlSuffix});
@@ -74,20 +75,20 @@ INSTANTIATE_TEST_SUITE_P(
         SpecialFile{"danglingSymlink",
                     [](const fs::path& p) { fs::create_symlink(p.parent_path() / "gone", p); }},
         SpecialFile{"symlinkToItself", [](const fs::path& p) { fs::create_symlink(p, p); }},
-        SpecialFile{"emptyFile", [](const fs::path& p) { hostile::writeFile(p, {}); }},
+        SpecialFile{"emptyFile", [](const fs::path& p) { support::writeFile(p, {}); }},
         // Regular to fstat, of size 0, yet never-ending when read.
         SpecialFile{"linkToProcFile", [](const fs::path& p) { fs::create_symlink("/proc/self/status", p); }}),
     [](const ::testing::TestParamInfo<SpecialFile>& param) { return std::string(param.param.name); });
 
 TEST(PathologicalFile, fifoWithWaitingDataIsNeitherWaitedForNorRead) {
-    const fixtures::TempDir dir;
+    const support::TempDir dir;
     const fs::path photo = dir.path() / "photo.jpg";
     ASSERT_EQ(::mkfifo(photo.c_str(), 0600), 0);
     const int reader = ::open(photo.c_str(), O_RDONLY | O_NONBLOCK);
     const int writer = ::open(photo.c_str(), O_WRONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
     ASSERT_GE(writer, 0);
-    const Bytes jpeg = plainPhoto(16, 16);
+    const Bytes jpeg = fixture("jpeg/orientation-0.jpg");
     ASSERT_EQ(::write(writer, jpeg.data(), jpeg.size()), static_cast<ssize_t>(jpeg.size()));
 
     const hostile::FillOutcome shown = fill({urlOf(photo)});
@@ -102,9 +103,9 @@ TEST(PathologicalFile, fifoWithWaitingDataIsNeitherWaitedForNorRead) {
 }
 
 TEST(PathologicalFile, withoutReadPermissionShowsNameAndNoPicture) {
-    const fixtures::TempDir dir;
+    const support::TempDir dir;
     const fs::path photo = dir.path() / "photo.jpg";
-    hostile::writeFile(photo, plainPhoto());
+    support::writeFile(photo, fixture("jpeg/bare.jpg"));
     fs::permissions(photo, fs::perms::none);
     fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
     const bool root = ::geteuid() == 0;
@@ -151,9 +152,9 @@ void PrintTo(const ChangeBeforeFill& c, std::ostream* os) {
 class FileChangedBetweenTickAndFill : public ::testing::TestWithParam<ChangeBeforeFill> {};
 
 TEST_P(FileChangedBetweenTickAndFill, isShownAsItIsWhenTheFillOpensIt) {
-    const fixtures::TempDir dir;
+    const support::TempDir dir;
     const fs::path photo = dir.path() / "photo.jpg";
-    hostile::writeFile(photo, GetParam().before);
+    support::writeFile(photo, GetParam().before);
     SelectionChangingUnderTheFill selection;
     selection.items = {urlOf(photo)};
     selection.beforeFill = [&] { GetParam().change(photo); };
@@ -178,29 +179,30 @@ TEST_P(FileChangedBetweenTickAndFill, isShownAsItIsWhenTheFillOpensIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     PathologicalFile, FileChangedBetweenTickAndFill,
-    ::testing::Values(ChangeBeforeFill{"deleted", plainPhoto(), [](const fs::path& p) { fs::remove(p); },
-                                       Picture::kNone},
-                      ChangeBeforeFill{"replacedByFifo", plainPhoto(),
+    ::testing::Values(ChangeBeforeFill{"deleted", fixture("jpeg/bare.jpg"),
+                                       [](const fs::path& p) { fs::remove(p); }, Picture::kNone},
+                      ChangeBeforeFill{"replacedByFifo", fixture("jpeg/bare.jpg"),
                                        [](const fs::path& p) {
                                            fs::remove(p);
                                            ::mkfifo(p.c_str(), 0600);
                                        },
                                        Picture::kNone},
-                      ChangeBeforeFill{"replacedByDirectory", plainPhoto(),
+                      ChangeBeforeFill{"replacedByDirectory", fixture("jpeg/bare.jpg"),
                                        [](const fs::path& p) {
                                            fs::remove(p);
                                            fs::create_directory(p);
                                        },
                                        Picture::kNone},
-                      ChangeBeforeFill{"truncatedToNothing", plainPhoto(),
+                      ChangeBeforeFill{"truncatedToNothing", fixture("jpeg/bare.jpg"),
                                        [](const fs::path& p) { fs::resize_file(p, 0); }, Picture::kNone},
-                      ChangeBeforeFill{"grownFromNothing", Bytes{},
-                                       [](const fs::path& p) { hostile::writeFile(p, plainPhoto(200, 100)); },
-                                       Picture::kSome},
-                      ChangeBeforeFill{"replacedByAnotherPhoto", plainPhoto(),
+                      ChangeBeforeFill{
+                          "grownFromNothing", Bytes{},
+                          [](const fs::path& p) { support::writeFile(p, fixture("jpeg/o1.jpg")); },
+                          Picture::kSome},
+                      ChangeBeforeFill{"replacedByAnotherPhoto", fixture("jpeg/bare.jpg"),
                                        [](const fs::path& p) {
                                            const fs::path other = p.parent_path() / "other.jpg";
-                                           hostile::writeFile(other, plainPhoto(300, 100));
+                                           support::writeFile(other, fixture("jpeg/o6.jpg"));
                                            fs::rename(other, p);
                                        },
                                        Picture::kSome}),
@@ -214,11 +216,11 @@ void append(const fs::path& path, const Bytes& bytes) {
 // The size is taken when the file is opened: bytes written later are not read by that source,
 // the next source sees them.
 TEST(PathologicalFile, growingBetweenReadsIsReadAsItWasWhenOpened) {
-    const Bytes whole = plainPhoto(400, 300);
+    const Bytes whole = fixture("jpeg/o1.jpg");
     const auto half = static_cast<std::ptrdiff_t>(whole.size() / 2);
-    const fixtures::TempDir dir;
+    const support::TempDir dir;
     const fs::path photo = dir.path() / "photo.jpg";
-    hostile::writeFile(photo, Bytes(whole.begin(), whole.begin() + half));
+    support::writeFile(photo, Bytes(whole.begin(), whole.begin() + half));
     const auto images = imageio::makeImageService();
 
     const auto source = images->createWithPath(photo.string());
@@ -231,14 +233,14 @@ TEST(PathologicalFile, growingBetweenReadsIsReadAsItWasWhenOpened) {
     const auto preview = source->createThumbnailAtIndex0(kThumbnailOptions);
     ASSERT_TRUE(preview);
     EXPECT_EQ(preview->width, 400);
-    EXPECT_TRUE(fixtures::near(fixtures::sampleQuadrants(*preview).topLeft, fixtures::kRed));
+    EXPECT_TRUE(support::near(support::sampleQuadrants(*preview).topLeft, support::kRed));
 
     const auto later = images->createWithPath(photo.string());
     ASSERT_NE(later, nullptr);
     EXPECT_EQ(later->copyProperties()->fileSize, static_cast<std::int64_t>(whole.size()));
     const auto wholePreview = later->createThumbnailAtIndex0(kThumbnailOptions);
     ASSERT_TRUE(wholePreview);
-    EXPECT_TRUE(fixtures::near(fixtures::sampleQuadrants(*wholePreview).bottomRight, fixtures::kWhite));
+    EXPECT_TRUE(support::looksLike(*wholePreview));
 }
 
 struct Shrinking {
@@ -255,12 +257,12 @@ class FileShrinkingBetweenReads : public ::testing::TestWithParam<Shrinking> {};
 // Cut after its metadata was read, before its preview is made: whatever comes out, it is sound.
 TEST_P(FileShrinkingBetweenReads, givesAPreviewOfTheBytesLeftOrNone) {
     const Bytes& whole = GetParam().photo;
-    const fixtures::TempDir dir;
+    const support::TempDir dir;
     const fs::path photo = dir.path() / GetParam().fileName;
     const auto images = imageio::makeImageService();
     for (const std::size_t keep : {whole.size() * 2 / 3, whole.size() / 3, std::size_t{16}, std::size_t{0}}) {
         SCOPED_TRACE(keep);
-        hostile::writeFile(photo, whole);
+        support::writeFile(photo, whole);
         const auto source = images->createWithPath(photo.string());
         ASSERT_NE(source, nullptr);
         ASSERT_TRUE(source->copyPropertiesAtIndex0());
@@ -273,48 +275,12 @@ TEST_P(FileShrinkingBetweenReads, givesAPreviewOfTheBytesLeftOrNone) {
     }
 }
 
-Bytes cr2Photo() {
-    fixtures::Cr2Fields raw;
-    raw.preview = plainPhoto(64, 48);
-    raw.thumbnail = plainPhoto(32, 24);
-    return fixtures::buildCr2(raw);
-}
-
-Bytes jpegWithThumbnail() {
-    fixtures::ExifFields fields;
-    fields.model = "Shrinking";
-    fields.thumbnail = plainPhoto(48, 32);
-    return fixtures::withExif(plainPhoto(480, 320), fields);
-}
-
-INSTANTIATE_TEST_SUITE_P(PathologicalFile, FileShrinkingBetweenReads,
-                         ::testing::Values(Shrinking{"jpeg", plainPhoto(480, 320), "photo.jpg"},
-                                           Shrinking{"jpegWithThumbnail", jpegWithThumbnail(), "photo.jpg"},
-                                           Shrinking{"cr2", cr2Photo(), "photo.CR2"}),
-                         [](const ::testing::TestParamInfo<Shrinking>& param) {
-                             return std::string(param.param.name);
-                         });
-
-// A photo still being written (a download, a copy from a card): every fill on the way is sound
-// and tells the size the file had when it was opened.
-TEST(PathologicalFile, photoStillBeingWrittenIsShownSoundlyAtEveryStep) {
-    const Bytes whole = jpegWithThumbnail();
-    const fixtures::TempDir dir;
-    const fs::path photo = dir.path() / "photo.jpg";
-    hostile::writeFile(photo, {});
-    const std::size_t steps = 12;
-    for (std::size_t step = 1; step <= steps; ++step) {
-        const auto from = static_cast<std::ptrdiff_t>(whole.size() * (step - 1) / steps);
-        const auto to = static_cast<std::ptrdiff_t>(whole.size() * step / steps);
-        append(photo, Bytes(whole.begin() + from, whole.begin() + to));
-        SCOPED_TRACE(to);
-        const hostile::FillOutcome shown = fill({urlOf(photo)});
-        EXPECT_EQ(unsoundness(shown, photo, to), "");
-        if (step == steps) {
-            EXPECT_NE(shown.picture, nullptr);
-        }
-    }
-}
+INSTANTIATE_TEST_SUITE_P(
+    PathologicalFile, FileShrinkingBetweenReads,
+    ::testing::Values(Shrinking{"jpeg", fixture("jpeg/o1.jpg"), "photo.jpg"},
+                      Shrinking{"jpegWithThumbnail", fixture("jpeg/o6-thumbnail.jpg"), "photo.jpg"},
+                      Shrinking{"cr2", fixture("cr2/plain.CR2"), "photo.CR2"}),
+    [](const ::testing::TestParamInfo<Shrinking>& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace quillory

@@ -9,25 +9,12 @@
 #include "inspection/read_queue.h"
 #include "platform/imageio/image_service_factory.h"
 #include "tests/hostile/hostile_support.h"
-#include "tests/unit/fakes.h"
+#include "tests/support/fakes.h"
 
 namespace quillory {
 namespace {
 
 namespace fs = std::filesystem;
-using fixtures::Bytes;
-
-class RecordingService final : public ImageService {
-public:
-    std::unique_ptr<ImageSource> createWithPath(const std::string& path, std::string* why) override {
-        opened.push_back(path);
-        return real_->createWithPath(path, why);
-    }
-    std::vector<std::string> opened;
-
-private:
-    std::unique_ptr<ImageService> real_ = imageio::makeImageService();
-};
 
 // "{dir}" in a case stands for the test's folder; "{dir}" in `opens` for its path, in `url` for
 // its URL form (the folder's name needs no escapes).
@@ -55,9 +42,8 @@ std::string repeat(const std::string& piece, int times) {
 class HostileUrl : public ::testing::TestWithParam<UrlCase> {
 protected:
     HostileUrl() {
-        const Bytes photo = fixtures::encodeJpeg(fixtures::quadrantPicture(60, 40, fixtures::kUpright));
         for (const char* name : {"photo.jpg", "two\nlines.jpg", "\xFF\xFE not utf-8.jpg", "pho"})
-            hostile::writeFile(dir.path() / name, photo);
+            dir.copy("jpeg/bare.jpg", name);
     }
 
     std::string url() const { return expand(GetParam().url, dir.path().string()); }
@@ -66,8 +52,8 @@ protected:
         return expand(*GetParam().opens, dir.path().string());
     }
 
-    const fixtures::TempDir dir;
-    RecordingService images;
+    const support::TempDir dir;
+    testing::RecordingImages images{imageio::makeImageService()};
     testing::FakeSelection selection;
     testing::RecordingPanel panel;
     std::vector<std::string> log;
@@ -162,12 +148,12 @@ INSTANTIATE_TEST_SUITE_P(Selection, HostileUrl, ::testing::ValuesIn(kCases),
 
 // Just under the limit of a path the system opens: a real photo at the end of a 4000-byte path.
 TEST(Selection, photoAtTheEndOfAPathOfNearly4KiBIsShown) {
-    const fixtures::TempDir dir;
+    const support::TempDir dir;
     fs::path folder = dir.path();
     while (folder.string().size() < 3800) folder /= repeat("f", 100);
     fs::create_directories(folder);
     const fs::path photo = folder / (std::string(4000 - folder.string().size() - 5, 'n') + ".jpg");
-    hostile::writeFile(photo, fixtures::encodeJpeg(fixtures::quadrantPicture(60, 40, fixtures::kUpright)));
+    support::writeFile(photo, support::readFile(support::data("jpeg/bare.jpg")));
     ASSERT_EQ(photo.string().size(), 4000u);
 
     const hostile::FillOutcome shown = hostile::fill({hostile::urlOf(photo)});

@@ -5,12 +5,12 @@
 #include <array>
 #include <functional>
 
-#include "tests/imageio/fixtures.h"
+#include "tests/support/support.h"
 
 namespace quillory::imageio {
 namespace {
 
-using fixtures::Bytes;
+using support::Bytes;
 
 enum Type : std::uint16_t { kAscii = 2, kShort = 3, kLong = 4, kRational = 5, kUndefined = 7 };
 
@@ -59,7 +59,7 @@ private:
 };
 
 std::optional<TiffMetadata> locate(const Bytes& bytes) {
-    const fixtures::TempDir dir;
+    const support::TempDir dir;
     const auto file = PhotoFile::open(dir.write("IMG_0001.CR2", bytes), nullptr);
     return file ? locateTiffMetadata(*file) : std::nullopt;
 }

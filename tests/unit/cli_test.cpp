@@ -15,7 +15,7 @@
 
 #include "app/cli.h"
 #include "app/png_encoding.h"
-#include "fakes.h"
+#include "tests/support/fakes.h"
 
 namespace quillory {
 namespace {

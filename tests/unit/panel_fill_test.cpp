@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "fakes.h"
 #include "inspection/panel_fill.h"
 #include "inspection/read_queue.h"
+#include "tests/support/fakes.h"
 
 namespace quillory {
 namespace {

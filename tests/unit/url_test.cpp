@@ -48,6 +48,11 @@ INSTANTIATE_TEST_SUITE_P(NotLocalFiles, UrlParsing,
                                            UrlCase{"file://server/a/b.jpg", true, "/a/b.jpg", "jpg", false},
                                            UrlCase{"/a/b.jpg", true, "/a/b.jpg", "jpg", false},
                                            UrlCase{"file:relative.jpg", true, "relative.jpg", "jpg", false},
+                                           // Scheme characters: a letter, then letters, digits, + - .
+                                           UrlCase{"svn+ssh://h/a.jpg", true, "/a.jpg", "jpg", false},
+                                           UrlCase{"x-y.z://h/a.jpg", true, "/a.jpg", "jpg", false},
+                                           UrlCase{"1x:/a.jpg", true, "1x:/a.jpg", "jpg", false},
+                                           UrlCase{"a_b:/a.jpg", true, "a_b:/a.jpg", "jpg", false},
                                            UrlCase{"", true, "", "", false}));
 
 INSTANTIATE_TEST_SUITE_P(InvalidStrings, UrlParsing,
@@ -81,6 +86,11 @@ TEST(PathComponents, splitNameAndFolder) {
     EXPECT_EQ(folderOf("/Photos/2015/IMG_0042.JPG"), "/Photos/2015");
     EXPECT_EQ(lastPathComponent("/IMG.JPG"), "IMG.JPG");
     EXPECT_EQ(folderOf("/IMG.JPG"), "/");
+    EXPECT_EQ(lastPathComponent("/"), "/");
+    EXPECT_EQ(folderOf("/"), "/");
+    EXPECT_EQ(lastPathComponent("/p/"), "");
+    EXPECT_EQ(lastPathComponent("IMG.JPG"), "IMG.JPG");
+    EXPECT_EQ(folderOf("IMG.JPG"), "");
 }
 
 struct QualifyingCase {
