@@ -7,7 +7,7 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config clang-format
   # libraries
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libxcb1-dev libxcb-xfixes0-dev libexiv2-dev libturbojpeg0-dev libjpeg-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libxcb1-dev libxcb-xfixes0-dev libexiv2-dev libturbojpeg0-dev libjpeg-dev zlib1g-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libimage-exiftool-perl libvips-dev exiv2
   # fuzzing: clang with libFuzzer and the sanitizer runtimes; llvm for llvm-symbolizer

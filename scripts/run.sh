@@ -8,6 +8,6 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
     cd "$root"
     bash scripts/install-deps.sh
     cmake --preset release >/dev/null
-    cmake --build --preset release -j "$(nproc)" --target quillory
+    cmake --build --preset release -j "$(nproc)" --target quillory quillory-tray
 )
 exec "$root/build/release/app/quillory" "$@"

@@ -10,6 +10,7 @@ endif()
 
 set(expected
   bin/quillory
+  libexec/quillory/quillory-tray
   share/applications/org.quillory.Quillory.desktop
   share/metainfo/org.quillory.Quillory.metainfo.xml
   share/icons/hicolor/scalable/apps/org.quillory.Quillory.svg
@@ -37,5 +38,30 @@ endforeach()
 execute_process(COMMAND test -x "${PREFIX}/share/quillory/file-managers/Show in Quillory" RESULT_VARIABLE runnable)
 if(NOT runnable EQUAL 0)
   message(FATAL_ERROR "the Nautilus/Nemo script is not executable")
+endif()
+execute_process(COMMAND test -x "${PREFIX}/libexec/quillory/quillory-tray" RESULT_VARIABLE runnable)
+if(NOT runnable EQUAL 0)
+  message(FATAL_ERROR "the tray program quillory execs is not executable")
+endif()
+# quillory finds the installed tray program (which then finds no display), and says so when it is gone.
+set(ENV{DISPLAY} "")
+set(ENV{WAYLAND_DISPLAY} "")
+execute_process(COMMAND "${PREFIX}/bin/quillory" -- RESULT_VARIABLE status ERROR_VARIABLE said)
+if(NOT status EQUAL 1 OR NOT said MATCHES "no display")
+  message(FATAL_ERROR "the installed quillory did not start its tray program: ${status} ${said}")
+endif()
+file(REMOVE_RECURSE "${PREFIX}.alone")
+file(COPY "${PREFIX}/bin/quillory" DESTINATION "${PREFIX}.alone/bin")
+execute_process(COMMAND "${PREFIX}.alone/bin/quillory" -- RESULT_VARIABLE status ERROR_VARIABLE said)
+if(NOT status EQUAL 1 OR NOT said MATCHES "cannot start the tray program")
+  message(FATAL_ERROR "quillory without its tray program: ${status} ${said}")
+endif()
+# The command line starts fast only while it loads no Qt.
+find_program(LDD ldd)
+if(LDD)
+  execute_process(COMMAND "${LDD}" "${PREFIX}/bin/quillory" OUTPUT_VARIABLE libraries)
+  if(libraries MATCHES "libQt")
+    message(FATAL_ERROR "bin/quillory loads Qt:\n${libraries}")
+  endif()
 endif()
 message(STATUS "installed as desktops expect it under ${PREFIX}")
