@@ -103,6 +103,19 @@ void fill(benchmark::State& state, const Photo& photo) {
     for (auto _ : state) inspector.FillPanel();
 }
 
+// The sharper preview that follows a small embedded one: decoded from the main image at the
+// preview area's device pixels (`size`), against floor_1_8 of the same photo.
+void sharpen(benchmark::State& state, const Photo& photo, int size) {
+    const auto images = quillory::imageio::makeImageService();
+    quillory::ThumbnailOptions options = quillory::kThumbnailOptions;
+    options.createThumbnailFromImageAlways = true;
+    options.thumbnailMaxPixelSize = size;
+    for (auto _ : state) {
+        const auto source = images->createWithPath(photo.path.string());
+        benchmark::DoNotOptimize(source->createThumbnailAtIndex0(options));
+    }
+}
+
 // libjpeg-turbo's decode of the photo's JPEG at `eighths`/8; 0: the smallest scale that still
 // gives 500 px; kAsTheFill: the scale the fill picks.
 constexpr int kAsTheFill = -1;
@@ -185,6 +198,10 @@ void registerAll() {
         if (name == "cr2") {
             // The fill decodes this preview at 4/8 where 3/8 would do: the same decode alone.
             benchmark::RegisterBenchmark(("decode_as_fill/" + name).c_str(), scaledDecode, photo, kAsTheFill)
+                ->Unit(benchmark::kMillisecond);
+        }
+        if (name == "jpeg_exif_thumbnail") {
+            benchmark::RegisterBenchmark(("sharpen_500/" + name).c_str(), sharpen, photo, 500)
                 ->Unit(benchmark::kMillisecond);
         }
         if (name != "cr2") {
