@@ -7,13 +7,34 @@
 // Run: build/release/bench/soak_bench --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+
 #include "tests/soak/soak_session.h"
 #include "tests/support/proc_status.h"
+#include "tests/support/support.h"
 
 namespace {
 
+// The photos a session alternates between: fixtures (a JPEG with a thumbnail, one without, a
+// CR2) and, when the corpus is there, its smallest camera photos of each kind.
+std::vector<std::string> photoUrls() {
+    namespace support = quillory::support;
+    std::vector<std::string> urls;
+    for (const char* name : {"jpeg/o6-thumbnail.jpg", "jpeg/o1.jpg", "cr2/plain.CR2"})
+        urls.push_back(quillory::Url::fromLocalPath(support::data(name).string()).string());
+    for (const char* folder : {"jpg", "cr2"}) {
+        std::vector<std::pair<std::uintmax_t, std::string>> bySize;
+        for (const auto& file : support::corpusFiles(folder))
+            bySize.emplace_back(std::filesystem::file_size(file), file);
+        std::sort(bySize.begin(), bySize.end());
+        for (std::size_t i = 0; i < std::min<std::size_t>(bySize.size(), 3); ++i)
+            urls.push_back(quillory::Url::fromLocalPath(bySize[i].second).string());
+    }
+    return urls;
+}
+
 void BM_SoakSession(benchmark::State& state) {
-    const std::vector<std::string> photos = quillory::soak::photoUrls();
+    const std::vector<std::string> photos = photoUrls();
     for (auto _ : state) {
         quillory::soak::Session session;
         const auto showNext = [&](int tick) {

@@ -1,122 +1,64 @@
+// Reads off the UI thread, on the simulated clock: the click never waits for a file, the summary
+// comes before the preview, and the newest selection wins.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
-#include "panel/panel_controller.h"
 #include "program_fixture.h"
 
 namespace quillory {
-namespace {
 
-using testing::Program;
-
-// Photos that record which previews were decoded.
-class SlowPhotos final : public ImageService {
-public:
-    std::unique_ptr<ImageSource> createWithPath(const std::string& path, std::string*) override {
-        opened.push_back(path);
-        return std::make_unique<Source>(*this, path);
-    }
-
-    std::vector<std::string> opened;
-    std::vector<std::string> previews;   // decoded to the end
-    std::vector<std::string> abandoned;  // stopped at a check point
-
-private:
-    class Source final : public ImageSource {
-    public:
-        Source(SlowPhotos& owner, std::string path) : owner_(owner), path_(std::move(path)) {}
-        std::optional<ImageProperties> copyPropertiesAtIndex0() override { return ImageProperties{}; }
-        std::optional<ContainerProperties> copyProperties() override { return ContainerProperties{1000}; }
-        std::optional<Bitmap> createThumbnailAtIndex0(const ThumbnailOptions& options) override {
-            // Without a stop check a decode overtaken midway could not be abandoned.
-            if (!options.shouldStop || options.shouldStop()) return std::nullopt;
-            owner_.previews.push_back(path_);
-            const auto width = static_cast<int>(path_.size());
-            return Bitmap{width, 1, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * 3, 9)};
-        }
-
-    private:
-        SlowPhotos& owner_;
-        std::string path_;
-    };
-};
-
-// A second program root on the simulated platform whose reads take 0.3 s each, its panel
-// opened on a photo.
-struct SlowProgram {
+// The program with reads of 0.3 s each, its panel opened by a click on a photo.
+struct SlowProgram : testing::Program {
     SlowProgram() {
-        program.reads.setReadSeconds(0.3);
-        program.selection.items = {"file:///p/first.jpg"};
-        delegate.applicationDidFinishLaunching();
-        delegate.togglePanel(nullptr);
+        reads.readSeconds = 0.3;
+        selection.items = {"file:///photos/a.jpg"};
+        sim.clickStatusItem();
     }
-    Program program;
-    SlowPhotos photos;
-    ApplicationDelegate delegate{program.sim.services(), {program.selection, photos, program.reads}};
+    std::string summary() { return panel()->oExifData()->stringValue(); }
 };
 
 TEST(BackgroundReads, summaryComesFirstThenThePreviewAndNothingBlocksTheClick) {
-    SlowProgram slow;
-    Program& program = slow.program;
-    SlowPhotos& photos = slow.photos;
-    PanelController& panel = *slow.delegate.existingPanelController();
-    // The click returns before any file is opened.
-    EXPECT_TRUE(photos.opened.empty());
-    EXPECT_TRUE(program.reads.busy());
+    SlowProgram program;
+    EXPECT_TRUE(program.photos.opened.empty());
     program.sim.advance(0.31);
-    EXPECT_EQ(panel.oExifData()->stringValue().rfind("first.jpg  (1 kB)", 0), 0u);
-    EXPECT_TRUE(photos.previews.empty());
+    EXPECT_EQ(program.summary().rfind("a.jpg  (", 0), 0u);
+    EXPECT_EQ(program.photos.previews, 0);
     program.sim.advance(0.3);
-    EXPECT_EQ(photos.previews, std::vector<std::string>{"/p/first.jpg"});
+    EXPECT_EQ(program.photos.previews, 1);
 }
 
+// The first photo's preview is never decoded: its read is overtaken before it begins.
 TEST(BackgroundReads, newestSelectionWinsAndOvertakenWorkStops) {
-    SlowProgram slow;
-    Program& program = slow.program;
-    SlowPhotos& photos = slow.photos;
-    PanelController& panel = *slow.delegate.existingPanelController();
+    SlowProgram program;
     program.sim.advance(0.1);
-    program.selection.items = {"file:///p/second.jpg"};
-    program.sim.advance(0.45);  // the tick at 0.5 s asks for the second photo
-    program.sim.advance(2.0);
-
-    EXPECT_EQ(program.sim.log.lines(), std::vector<std::string>{"file change"});
-    // The first photo's preview was never decoded: its read was overtaken before it began.
-    EXPECT_EQ(photos.previews, std::vector<std::string>{"/p/second.jpg"});
-    EXPECT_EQ(panel.oExifData()->stringValue().rfind("second.jpg", 0), 0u);
-    EXPECT_EQ(panel.oImage()->isHidden(), false);
-    ASSERT_TRUE(panel.oldUrl().has_value());
-    EXPECT_EQ(panel.oldUrl()->path(), "/p/second.jpg");
+    program.selection.items = {"file:///photos/b.jpg"};
+    program.sim.advance(2.45);           // the tick at 0.5 s asks for the second photo
+    EXPECT_EQ(program.sim.logCount, 1);  // "file change"
+    EXPECT_EQ(program.photos.previews, 1);
+    EXPECT_EQ(program.summary().rfind("b.jpg", 0), 0u);
+    EXPECT_FALSE(program.window().imageViews.at(0).hidden);
 }
 
 TEST(BackgroundReads, aLateResultNeverReplacesTheNoFileMessage) {
-    SlowProgram slow;
-    Program& program = slow.program;
-    SlowPhotos& photos = slow.photos;
-    PanelController& panel = *slow.delegate.existingPanelController();
-    program.selection.items = {"file:///p/first.jpg", "file:///p/notes.txt"};
-    panel.FillPanel();
+    SlowProgram program;
+    program.selection.items = {"file:///photos/a.jpg", "file:///photos/notes.txt"};
+    program.panel()->FillPanel();
     program.sim.advance(2.0);
-    EXPECT_EQ(panel.oExifData()->stringValue(), "No JPEG / CR2 (RAW) Files selected");
-    EXPECT_TRUE(panel.oImage()->isHidden());
-    EXPECT_TRUE(photos.previews.empty());
+    EXPECT_EQ(program.summary(), "No JPEG / CR2 (RAW) Files selected");
+    EXPECT_EQ(program.photos.previews, 0);
 }
 
 TEST(BackgroundReads, resultsArrivingAfterThePanelControllerIsGoneAreDropped) {
-    Program program;
-    SlowPhotos photos;
-    program.reads.setReadSeconds(0.3);
-    program.selection.items = {"file:///p/first.jpg"};
+    testing::Program program;
+    program.reads.readSeconds = 0.3;
+    program.selection.items = {"file:///photos/a.jpg"};
     {
-        ApplicationDelegate delegate{program.sim.services(), {program.selection, photos, program.reads}};
+        ApplicationDelegate delegate{program.sim.services(),
+                                     {program.selection, program.photos, program.reads}};
         delegate.applicationDidFinishLaunching();
         delegate.togglePanel(nullptr);
     }
     program.sim.advance(2.0);  // under the sanitizers, a result applied to the gone panel would fault
-    EXPECT_TRUE(photos.opened.empty());
+    EXPECT_TRUE(program.photos.opened.empty());
 }
 
-}  // namespace
 }  // namespace quillory
