@@ -85,7 +85,7 @@ struct SimImageView final : ImageView {
 };
 
 // A window that keeps its state in memory and animates a step a frame on the virtual clock.
-struct SimWindow final : Window, ViewHost {
+struct SimWindow final : Window {
     SimWindow(SimRunLoop& clock, const Rect& frame) : loop(clock), frame_(frame) {}
     Rect frame() const override { return frame_; }
     void setFrame(const Rect& to, bool /*display*/) override {
@@ -108,17 +108,12 @@ struct SimWindow final : Window, ViewHost {
     void setBackgroundColor(const Color&) override {}
     void setAcceptsMouseMovedEvents(bool) override {}
     void setDelegate(WindowDelegate* to) override { delegate = to; }
-    void setContentView(View* view) override {
-        content = view;
-        if (view != nullptr) view->setWindow(this);
-    }
+    void setContentView(View* view) override { content = view; }
     TextField& addTextField(const Rect&) override { return fields.emplace_back(); }
     ImageView& addImageView(const Rect&) override { return imageViews.emplace_back(); }
     void addButton(const Rect&, const std::string& title, std::function<void()> action) override {
         buttons[title] = std::move(action);
     }
-    void viewNeedsDisplay(View&) override {}
-    Rect convertRectToScreen(const Rect&) const override { return {}; }
 
     // Steps every 1/60 s; a new animation of the frame or the alpha replaces the one running.
     void animate(const std::optional<Rect>& toFrame, const std::optional<double>& toAlpha, double seconds) {
@@ -145,7 +140,6 @@ struct SimWindow final : Window, ViewHost {
         if (delegate != nullptr) delegate->windowWillClose();
         orderOut();
     }
-    void press(const std::string& title) { std::function<void()>(buttons.at(title))(); }
 
     SimRunLoop& loop;
     Rect frame_;
@@ -246,7 +240,10 @@ struct SimPlatform : Application, StatusBar, Screens, WindowServer, ImageStore, 
     // The interface style is the only setting the program reads.
     std::optional<std::string> stringForKey(std::string_view) const override { return style; }
     // Keeps the last line only: a long session logs a line a fill.
-    void log(std::string_view line) override { ++logCount, lastLog = line; }
+    void log(std::string_view line) override {
+        ++logCount;
+        lastLog = line;
+    }
     // Records exit requests instead of ending the test process.
     void exit(int status) override { exits.push_back(status); }
 

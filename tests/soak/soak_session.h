@@ -15,7 +15,10 @@ struct Session {
         sim.clickStatusItem();
     }
     // One firing of the polling timer, then the display pass the platform runs after it.
-    void tick() { sim.advance(0.5), sim.displayPass(graphics); }
+    void tick() {
+        sim.advance(0.5);
+        sim.displayPass(graphics);
+    }
 
     platform::sim::SimPlatform sim;
     platform::sim::SimGraphics graphics;
