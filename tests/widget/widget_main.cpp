@@ -5,8 +5,6 @@
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QUILLORY_ARTIFACTS"))
-        qputenv("QUILLORY_ARTIFACTS", QUILLORY_WIDGET_ARTIFACTS);
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);

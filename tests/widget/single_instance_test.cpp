@@ -1,0 +1,216 @@
+// One Quillory per user and display: its lock and socket in a private folder, and a second
+// `quillory FILE...` handing its files over that socket.
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "platform/qt/handover_protocol.h"
+#include "platform/qt/single_instance.h"
+
+namespace quillory::qt {
+namespace {
+
+using Role = SingleInstance::Role;
+using Urls = std::vector<std::string>;
+
+// Sets variables (null: unsets) for one test and puts them back after it.
+struct Environment {
+    void set(const char* name, const QByteArray& value) {
+        saved.try_emplace(name, qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray());
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    }
+    ~Environment() {
+        for (const auto& [name, value] : saved) set(name.c_str(), value);
+    }
+    std::map<std::string, QByteArray> saved;
+};
+
+mode_t modeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 0777 : 07777;
+}
+
+TEST(SingleInstance, theSecondHandsItsFilesToTheFirst) {
+    QTemporaryDir place;
+    SingleInstance first(place.path());
+    QFile lock(first.lockPath());  // what a crash leaves: the lock of a process that is gone
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.write("2147483646\n" + QCoreApplication::applicationName().toUtf8() + "\n" +
+               QSysInfo::machineHostName().toUtf8() + "\n");
+    lock.close();
+    QString why;
+    ASSERT_EQ(first.claim(&why), Role::primary) << why.toStdString();
+    std::vector<Urls> received;
+    first.setReceiver([&](Urls urls) { received.push_back(std::move(urls)); });
+    const std::vector<Urls> handed = {
+        {"file:///a.jpg", "file:///lat%E9/b%20c.CR2"}, {}, Urls(1001, "file:///p.jpg")};
+    SingleInstance second(place.path());
+    ASSERT_EQ(second.claim(&why), Role::secondary);
+    for (const Urls& urls : handed) EXPECT_TRUE(second.handOver(urls, 5000, &why)) << why.toStdString();
+    EXPECT_EQ(received, handed);
+}
+
+// The folder must be this user's alone: repaired when others may enter it, refused when it is no
+// folder of ours (a link is not followed). A primary that cannot listen keeps no lock.
+TEST(SingleInstance, claimsOnlyAPrivateFolderAndASocketItCanListenOn) {
+    const auto folder = [](const QString& f, mode_t mode) {
+        return QDir().mkdir(f) && ::chmod(QFile::encodeName(f).constData(), mode) == 0;
+    };
+    const bool root = ::getuid() == 0;  // only the superuser can give a folder away
+    const auto foreign = [&](auto& f, auto&) {
+        return folder(f, 0700) && (!root || ::chown(qPrintable(f), 42, 42) == 0);
+    };
+    const std::tuple<QString, std::function<bool(const QString&, const QString&)>, Role, const char*>
+        cases[] = {
+            {"q", nullptr, Role::primary, ""},  // not even ~/.cache exists
+            {"q", [&](auto& f, auto&) { return folder(f, 0755); }, Role::primary, ""},
+            {"q", [](auto& f, auto&) { return QFile(f).open(QIODevice::WriteOnly); }, Role::unavailable,
+             "not a folder"},
+            {"q", [&](auto& f, auto&) { return folder(f + "2", 0700) && QFile::link(f + "2", f); },
+             Role::unavailable, "not a folder"},
+            {"q", foreign, root ? Role::unavailable : Role::primary, root ? "not a folder" : ""},
+            {QString(100, u'q'), [](auto&, auto&) { return true; }, Role::unavailable, "than the 107 bytes"},
+            {"q", [](auto&, auto& socket) { return QDir().mkpath(socket + "/x"); }, Role::unavailable,
+             "cannot listen"}};
+    for (const auto& [name, prepare, role, words] : cases) {
+        QTemporaryDir parent;
+        const QString path = parent.path() + "/cache/" + name;
+        SingleInstance instance(path);
+        ASSERT_TRUE(!prepare ||
+                    (QDir().mkdir(parent.path() + "/cache") && prepare(path, instance.socketPath())));
+        errno = ENOENT;  // left by an earlier call: the claim must read errno only after a failure
+        QString why;
+        EXPECT_EQ(instance.claim(&why), role) << why.toStdString();
+        EXPECT_TRUE(why.contains(QLatin1String(words)) && why.isEmpty() == (role == Role::primary))
+            << why.toStdString();
+        if (role == Role::primary) {
+            EXPECT_EQ(modeOf(path), 0700u);
+            EXPECT_EQ(modeOf(instance.socketPath()) & 077, 0u);
+        } else {
+            EXPECT_FALSE(QFileInfo::exists(instance.lockPath()));
+            EXPECT_EQ(SingleInstance(path).claim(&why), Role::unavailable);
+        }
+    }
+}
+
+TEST(SingleInstance, isOnePerDisplay) {
+    const std::tuple<QByteArray, QByteArray, QByteArray, QByteArray, Role> cases[] = {
+        // DISPLAY and WAYLAND_DISPLAY of the first, then of a later instance (null: unset)
+        {":0", {}, ":1", {}, Role::primary},
+        {"localhost:10.0", {}, "localhost:10.1", {}, Role::secondary},  // two screens of one display
+        {{}, "wayland-0", {}, "wayland-1", Role::primary},
+        {{}, "wayland-0", ":0", "wayland-0", Role::primary},
+        {{}, "../x", {}, "../x", Role::secondary}};
+    for (const auto& [display, wayland, laterDisplay, laterWayland, later] : cases) {
+        SCOPED_TRACE((display + " " + wayland + " then " + laterDisplay + " " + laterWayland).toStdString());
+        QTemporaryDir place;
+        Environment environment;
+        environment.set("DISPLAY", display);
+        environment.set("WAYLAND_DISPLAY", wayland);
+        SingleInstance first(place.path());
+        QString why;
+        ASSERT_EQ(first.claim(&why), Role::primary) << why.toStdString();
+        EXPECT_EQ(QFileInfo(first.socketPath()).path(), place.path());  // a name, never a path
+        environment.set("DISPLAY", laterDisplay);
+        environment.set("WAYLAND_DISPLAY", laterWayland);
+        EXPECT_EQ(SingleInstance(place.path()).claim(&why), later);
+    }
+}
+
+// $XDG_RUNTIME_DIR/quillory; else quillory-HOST in the cache folder, never a name in a folder
+// where others could take it first.
+TEST(SingleInstance, keepsItsFolderWhereOnlyThisUserCanCreateIt) {
+    QTemporaryDir home;
+    const QString run = home.path() + "/run", cache = home.path() + "/cache";
+    const std::tuple<QString, QString, QString> cases[] = {
+        // runtime, cache, the folder's start
+        {run, cache, run + "/quillory"},
+        {"run", cache, cache + "/quillory-"},
+        {run + QString(100, u'r'), cache, cache + "/quillory-"},  // too deep for a socket
+        {{}, {}, home.path() + "/.cache/quillory-"}};
+    for (const auto& [runtime, cacheHome, start] : cases) {
+        Environment environment;
+        environment.set("HOME", home.path().toUtf8());
+        environment.set("XDG_RUNTIME_DIR", runtime.toUtf8());
+        environment.set("XDG_CACHE_HOME", cacheHome.toUtf8());
+        const QString folder = SingleInstance::defaultFolder();
+        EXPECT_TRUE(folder.startsWith(start) && !folder.mid(start.size()).contains(u'/'))
+            << folder.toStdString();
+    }
+}
+
+// Peers that say nothing, stop halfway or send junk are cut off, and never keep a real
+// hand-over out.
+TEST(SingleInstance, cutsOffPeersThatIdleOrSendJunk) {
+    QTemporaryDir place;
+    SingleInstance first(place.path());
+    QString why;
+    ASSERT_EQ(first.claim(&why), Role::primary);
+    std::vector<Urls> received;
+    first.setReceiver([&](Urls urls) { received.push_back(std::move(urls)); });
+    std::vector<std::unique_ptr<QLocalSocket>> peers(12);
+    for (auto& peer : peers) {
+        peer = std::make_unique<QLocalSocket>();
+        peer->connectToServer(first.socketPath());
+        ASSERT_TRUE(peer->waitForConnected(2000));
+    }
+    peers[10]->write(QByteArray(kHandoverHeader.data()) + " 20\nfile:///");
+    peers[11]->write("GET / HTTP/1.1\r\n\r\n");  // then stays, as if to say more
+    // Less time than idle peers get: the room must come from the oldest of them, not from waiting.
+    EXPECT_TRUE(SingleInstance(place.path()).handOver({"file:///a.jpg"}, 900, &why)) << why.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::all_of(peers.begin(), peers.end(),
+                               [](auto& peer) { return peer->state() == QLocalSocket::UnconnectedState; });
+        },
+        10000));
+    EXPECT_EQ(peers[11]->readAll(), "rejected\n");
+    EXPECT_EQ(received, (std::vector<Urls>{{"file:///a.jpg"}}));
+}
+
+// A primary that is not listening yet, or closes connections while busy, is tried again; any
+// answer but "ok" fails.
+TEST(SingleInstance, handOverTriesAgainWhileThePrimaryIsBusy) {
+    const std::tuple<int, int, QByteArray, bool> cases[] = {
+        // listens after ms (-1: at once), connections it closes unanswered, its answer, handed over
+        {-1, 3, "ok\n", true},
+        {300, 0, "ok\n", true},
+        {-1, 0, "rejected\n", false},
+        {-1, 0, "sure\n", false}};
+    for (const auto& [listenAfterMs, closed, answer, handed] : cases) {
+        QTemporaryDir place;
+        SingleInstance second(place.path());
+        QLocalServer primary;
+        int connections = 0;
+        QByteArray message;
+        QObject::connect(&primary, &QLocalServer::newConnection, &primary, [&] {
+            while (QLocalSocket* peer = primary.nextPendingConnection()) {
+                QObject::connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+                if (++connections <= closed) {
+                    peer->abort();
+                    continue;
+                }
+                QObject::connect(peer, &QLocalSocket::readyRead, peer, [&, peer] {
+                    message += peer->readAll();
+                    if (message.endsWith('\n')) peer->write(answer), peer->disconnectFromServer();
+                });
+            }
+        });
+        const auto listen = [&] { ASSERT_TRUE(primary.listen(second.socketPath())); };
+        listenAfterMs < 0 ? listen() : QTimer::singleShot(listenAfterMs, &primary, listen);
+        QString why;
+        EXPECT_EQ(second.handOver({"file:///a.jpg"}, 5000, &why), handed)
+            << answer.data() << why.toStdString();
+        EXPECT_EQ(connections, closed + 1);
+        EXPECT_EQ(message.toStdString(), encodeHandover({"file:///a.jpg"}));
+    }
+}
+
+}  // namespace
+}  // namespace quillory::qt
