@@ -1,11 +1,10 @@
 // One Quillory per user and display: its lock and socket in a private folder, and a second
-// `quillory FILE...` handing its files over that socket.
+// `quillory FILE...` handing its files over that socket, in length-prefixed messages.
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -30,31 +29,6 @@ struct Environment {
     }
     std::map<std::string, QByteArray> saved;
 };
-
-mode_t modeOf(const QString& path) {
-    struct stat info {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 0777 : 07777;
-}
-
-TEST(SingleInstance, theSecondHandsItsFilesToTheFirst) {
-    QTemporaryDir place;
-    SingleInstance first(place.path());
-    QFile lock(first.lockPath());  // what a crash leaves: the lock of a process that is gone
-    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
-    lock.write("2147483646\n" + QCoreApplication::applicationName().toUtf8() + "\n" +
-               QSysInfo::machineHostName().toUtf8() + "\n");
-    lock.close();
-    QString why;
-    ASSERT_EQ(first.claim(&why), Role::primary) << why.toStdString();
-    std::vector<Urls> received;
-    first.setReceiver([&](Urls urls) { received.push_back(std::move(urls)); });
-    const std::vector<Urls> handed = {
-        {"file:///a.jpg", "file:///lat%E9/b%20c.CR2"}, {}, Urls(1001, "file:///p.jpg")};
-    SingleInstance second(place.path());
-    ASSERT_EQ(second.claim(&why), Role::secondary);
-    for (const Urls& urls : handed) EXPECT_TRUE(second.handOver(urls, 5000, &why)) << why.toStdString();
-    EXPECT_EQ(received, handed);
-}
 
 // The folder must be this user's alone: repaired when others may enter it, refused when it is no
 // folder of ours (a link is not followed). A primary that cannot listen keeps no lock.
@@ -90,8 +64,8 @@ TEST(SingleInstance, claimsOnlyAPrivateFolderAndASocketItCanListenOn) {
         EXPECT_TRUE(why.contains(QLatin1String(words)) && why.isEmpty() == (role == Role::primary))
             << why.toStdString();
         if (role == Role::primary) {
-            EXPECT_EQ(modeOf(path), 0700u);
-            EXPECT_EQ(modeOf(instance.socketPath()) & 077, 0u);
+            EXPECT_EQ(QFileInfo(path).permissions() & 0x7077, 0x7000);  // 0700
+            EXPECT_EQ(QFileInfo(instance.socketPath()).permissions() & 0x0077, 0);
         } else {
             EXPECT_FALSE(QFileInfo::exists(instance.lockPath()));
             EXPECT_EQ(SingleInstance(path).claim(&why), Role::unavailable);
@@ -99,7 +73,9 @@ TEST(SingleInstance, claimsOnlyAPrivateFolderAndASocketItCanListenOn) {
     }
 }
 
-TEST(SingleInstance, isOnePerDisplay) {
+// A later instance on the same display hands its files to the first, over a socket named after the
+// display; one on another display runs on its own.
+TEST(SingleInstance, theSecondOnTheSameDisplayHandsItsFilesToTheFirst) {
     const std::tuple<QByteArray, QByteArray, QByteArray, QByteArray, Role> cases[] = {
         // DISPLAY and WAYLAND_DISPLAY of the first, then of a later instance (null: unset)
         {":0", {}, ":1", {}, Role::primary},
@@ -114,12 +90,25 @@ TEST(SingleInstance, isOnePerDisplay) {
         environment.set("DISPLAY", display);
         environment.set("WAYLAND_DISPLAY", wayland);
         SingleInstance first(place.path());
+        QFile lock(first.lockPath());  // what a crash leaves: the lock of a process that is gone
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+        lock.write("2147483646\n" + QCoreApplication::applicationName().toUtf8() + "\n" +
+                   QSysInfo::machineHostName().toUtf8() + "\n");
+        lock.close();
         QString why;
         ASSERT_EQ(first.claim(&why), Role::primary) << why.toStdString();
         EXPECT_EQ(QFileInfo(first.socketPath()).path(), place.path());  // a name, never a path
+        std::vector<Urls> received;
+        first.setReceiver([&](Urls urls) { received.push_back(std::move(urls)); });
         environment.set("DISPLAY", laterDisplay);
         environment.set("WAYLAND_DISPLAY", laterWayland);
-        EXPECT_EQ(SingleInstance(place.path()).claim(&why), later);
+        SingleInstance second(place.path());
+        ASSERT_EQ(second.claim(&why), later);
+        if (later != Role::secondary) continue;
+        const std::vector<Urls> handed = {
+            {"file:///a.jpg", "file:///lat%E9/b%20c.CR2"}, {}, Urls(1001, "file:///p.jpg")};
+        for (const Urls& urls : handed) EXPECT_TRUE(second.handOver(urls, 5000, &why)) << why.toStdString();
+        EXPECT_EQ(received, handed);
     }
 }
 
@@ -174,16 +163,13 @@ TEST(SingleInstance, cutsOffPeersThatIdleOrSendJunk) {
     EXPECT_EQ(received, (std::vector<Urls>{{"file:///a.jpg"}}));
 }
 
-// A primary that is not listening yet, or closes connections while busy, is tried again; any
-// answer but "ok" fails.
+// A primary that closes connections while busy is tried again; any answer but "ok" fails.
 TEST(SingleInstance, handOverTriesAgainWhileThePrimaryIsBusy) {
-    const std::tuple<int, int, QByteArray, bool> cases[] = {
-        // listens after ms (-1: at once), connections it closes unanswered, its answer, handed over
-        {-1, 3, "ok\n", true},
-        {300, 0, "ok\n", true},
-        {-1, 0, "rejected\n", false},
-        {-1, 0, "sure\n", false}};
-    for (const auto& [listenAfterMs, closed, answer, handed] : cases) {
+    const std::tuple<int, QByteArray, bool> cases[] = {
+        // connections it closes unanswered, its answer, handed over
+        {3, "ok\n", true},
+        {0, "sure\n", false}};
+    for (const auto& [closed, answer, handed] : cases) {
         QTemporaryDir place;
         SingleInstance second(place.path());
         QLocalServer primary;
@@ -202,14 +188,63 @@ TEST(SingleInstance, handOverTriesAgainWhileThePrimaryIsBusy) {
                 });
             }
         });
-        const auto listen = [&] { ASSERT_TRUE(primary.listen(second.socketPath())); };
-        listenAfterMs < 0 ? listen() : QTimer::singleShot(listenAfterMs, &primary, listen);
+        ASSERT_TRUE(primary.listen(second.socketPath()));
         QString why;
         EXPECT_EQ(second.handOver({"file:///a.jpg"}, 5000, &why), handed)
             << answer.data() << why.toStdString();
         EXPECT_EQ(connections, closed + 1);
         EXPECT_EQ(message.toStdString(), encodeHandover({"file:///a.jpg"}));
     }
+}
+
+std::string framed(const std::string& payload) {
+    return std::string(kHandoverHeader) + " " + std::to_string(payload.size()) + "\n" + payload;
+}
+
+// Any number of files, however the bytes are cut up; over the limit the tail travels.
+TEST(Handover, carriesAnyNumberOfFilesWhateverChunksTheBytesArriveIn) {
+    Urls many(1001, "file:///photos/IMG_0042.JPG"), huge;
+    for (int i = 100; i < 400; ++i)
+        huge.push_back("file:///" + std::string(kMaxHandoverUrlBytes - 12, 'b') + std::to_string(i));
+    const auto fit = static_cast<std::ptrdiff_t>(kMaxHandoverBytes / kMaxHandoverUrlBytes);
+    const Urls some = {"file:///My%20b.CR2", "https://example.org/b.jpg", "file://localhost/lat%E9/c.jpg"};
+    const std::pair<Urls, Urls> cases[] = {
+        {some, {some[0], some[2]}}, {{}, {}}, {many, many}, {huge, Urls(huge.end() - fit, huge.end())}};
+    for (const auto& [sent, received] : cases) {
+        const std::string message = encodeHandover(sent);
+        // A byte at a time, but for the 4 MiB message: that takes seconds unoptimised.
+        for (std::size_t chunk : {sent.size() < 300 ? 1 : message.size(), std::size_t{4093}}) {
+            HandoverDecoder decoder;
+            for (std::size_t at = 0; at < message.size(); at += chunk)
+                decoder.feed(std::string_view(message).substr(at, chunk));
+            EXPECT_EQ(decoder.urls(), received) << sent.size() << " in chunks of " << chunk;
+        }
+    }
+}
+
+TEST(Handover, rejectsEverythingButLocalFileUrlsWithinTheLimits) {
+    const std::string rejected[] = {
+        "GET ",
+        std::string(kHandoverHeader) + " -1\n",
+        std::string(kHandoverHeader) + " " + std::to_string(kMaxHandoverBytes + 1) + "\n",
+        framed("https://example.org/a.jpg\n"),
+        framed("/home/me/a.jpg\nfile:///b.jpg\n"),
+        framed("file:///My Photos/a.jpg\n"),
+        framed("file:///a\x1b]0;PWNED\x07\xff" + std::string(400, 'z') + "\n"),
+        framed("file:///a.jpg"),
+        framed("file:///a.jpg\n") + "file:///b.jpg\n",
+        framed("file:///" + std::string(kMaxHandoverUrlBytes, 'a') + "\n")};
+    for (const std::string& bytes : rejected) {
+        HandoverDecoder decoder;
+        EXPECT_EQ(decoder.feed(bytes), HandoverDecoder::Result::rejected) << visibleBytes(bytes, 40);
+        // The reason goes to the log: short, without the peer's raw control bytes.
+        const std::string& why = decoder.problem();
+        EXPECT_TRUE(!why.empty() && why.size() < 200 && why.find_first_of("\x1b\x07") == std::string::npos);
+        EXPECT_EQ(decoder.feed(framed("file:///a.jpg\n")), HandoverDecoder::Result::rejected);  // for good
+        EXPECT_TRUE(decoder.urls().empty());
+    }
+    EXPECT_EQ(HandoverDecoder().feed(framed("file:///a.jpg\n").substr(0, 20)),
+              HandoverDecoder::Result::incomplete);
 }
 
 }  // namespace
