@@ -21,7 +21,7 @@ using Urls = std::vector<std::string>;
 // Sets variables (null: unsets) for one test and puts them back after it.
 struct Environment {
     void set(const char* name, const QByteArray& value) {
-        saved.try_emplace(name, qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray());
+        saved.try_emplace(name, qgetenv(name));  // null when unset
         value.isNull() ? qunsetenv(name) : qputenv(name, value);
     }
     ~Environment() {
@@ -76,15 +76,15 @@ TEST(SingleInstance, claimsOnlyAPrivateFolderAndASocketItCanListenOn) {
 // A later instance on the same display hands its files to the first, over a socket named after the
 // display; one on another display runs on its own.
 TEST(SingleInstance, theSecondOnTheSameDisplayHandsItsFilesToTheFirst) {
+    // DISPLAY and WAYLAND_DISPLAY of the first, then of a later instance ({}: unset); the second
+    // row is two screens of one display.
     const std::tuple<QByteArray, QByteArray, QByteArray, QByteArray, Role> cases[] = {
-        // DISPLAY and WAYLAND_DISPLAY of the first, then of a later instance (null: unset)
         {":0", {}, ":1", {}, Role::primary},
-        {"localhost:10.0", {}, "localhost:10.1", {}, Role::secondary},  // two screens of one display
+        {"localhost:10.0", {}, "localhost:10.1", {}, Role::secondary},
         {{}, "wayland-0", {}, "wayland-1", Role::primary},
         {{}, "wayland-0", ":0", "wayland-0", Role::primary},
         {{}, "../x", {}, "../x", Role::secondary}};
     for (const auto& [display, wayland, laterDisplay, laterWayland, later] : cases) {
-        SCOPED_TRACE((display + " " + wayland + " then " + laterDisplay + " " + laterWayland).toStdString());
         QTemporaryDir place;
         Environment environment;
         environment.set("DISPLAY", display);
@@ -103,7 +103,8 @@ TEST(SingleInstance, theSecondOnTheSameDisplayHandsItsFilesToTheFirst) {
         environment.set("DISPLAY", laterDisplay);
         environment.set("WAYLAND_DISPLAY", laterWayland);
         SingleInstance second(place.path());
-        ASSERT_EQ(second.claim(&why), later);
+        ASSERT_EQ(second.claim(&why), later)
+            << display.data() << wayland.data() << " then " << laterDisplay.data();
         if (later != Role::secondary) continue;
         const std::vector<Urls> handed = {
             {"file:///a.jpg", "file:///lat%E9/b%20c.CR2"}, {}, Urls(1001, "file:///p.jpg")};
@@ -117,11 +118,12 @@ TEST(SingleInstance, theSecondOnTheSameDisplayHandsItsFilesToTheFirst) {
 TEST(SingleInstance, keepsItsFolderWhereOnlyThisUserCanCreateIt) {
     QTemporaryDir home;
     const QString run = home.path() + "/run", cache = home.path() + "/cache";
+    // $XDG_RUNTIME_DIR, $XDG_CACHE_HOME, the folder's start; the third runtime folder is too deep
+    // for a socket.
     const std::tuple<QString, QString, QString> cases[] = {
-        // runtime, cache, the folder's start
         {run, cache, run + "/quillory"},
         {"run", cache, cache + "/quillory-"},
-        {run + QString(100, u'r'), cache, cache + "/quillory-"},  // too deep for a socket
+        {run + QString(100, u'r'), cache, cache + "/quillory-"},
         {{}, {}, home.path() + "/.cache/quillory-"}};
     for (const auto& [runtime, cacheHome, start] : cases) {
         Environment environment;
@@ -165,10 +167,8 @@ TEST(SingleInstance, cutsOffPeersThatIdleOrSendJunk) {
 
 // A primary that closes connections while busy is tried again; any answer but "ok" fails.
 TEST(SingleInstance, handOverTriesAgainWhileThePrimaryIsBusy) {
-    const std::tuple<int, QByteArray, bool> cases[] = {
-        // connections it closes unanswered, its answer, handed over
-        {3, "ok\n", true},
-        {0, "sure\n", false}};
+    // Connections it closes unanswered, its answer, handed over.
+    const std::tuple<int, QByteArray, bool> cases[] = {{3, "ok\n", true}, {0, "sure\n", false}};
     for (const auto& [closed, answer, handed] : cases) {
         QTemporaryDir place;
         SingleInstance second(place.path());
@@ -178,14 +178,13 @@ TEST(SingleInstance, handOverTriesAgainWhileThePrimaryIsBusy) {
         QObject::connect(&primary, &QLocalServer::newConnection, &primary, [&] {
             while (QLocalSocket* peer = primary.nextPendingConnection()) {
                 QObject::connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
-                if (++connections <= closed) {
+                if (++connections <= closed)
                     peer->abort();
-                    continue;
-                }
-                QObject::connect(peer, &QLocalSocket::readyRead, peer, [&, peer] {
-                    message += peer->readAll();
-                    if (message.endsWith('\n')) peer->write(answer), peer->disconnectFromServer();
-                });
+                else
+                    QObject::connect(peer, &QLocalSocket::readyRead, peer, [&, peer] {
+                        message += peer->readAll();
+                        if (message.endsWith('\n')) peer->write(answer), peer->disconnectFromServer();
+                    });
             }
         });
         ASSERT_TRUE(primary.listen(second.socketPath()));

@@ -1,7 +1,6 @@
 // The clipboard: the file lists of every file manager's format, then on a real X server: a private
 // Xvfb, owners played by xclip (stopped with SIGSTOP to play one that never answers), and the
 // watch the tray uses, on Qt's xcb platform.
-#include <QClipboard>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
@@ -31,9 +30,7 @@ TEST(ClipboardFiles, readEveryFileManagersCopyFormat) {
         {{{"text/plain", a + "\n" + b}}, Urls{a, b}},
         {{{"text/plain", big}}, std::nullopt},  // over a mebibyte: not worth reading as text
         {{{"text/uri-list", big}}, Urls(big.size() / (a.size() + 1), a)},
-        {{{"x-special/gnome-copied-files", "copy\n"}, {"text/uri-list", a}}, Urls{a}},
-        {{{"text/plain", "hello " + a}}, std::nullopt},
-        {{}, std::nullopt}};
+        {{{"text/plain", "hello " + a}}, std::nullopt}};
     for (const auto& [formats, files] : cases) EXPECT_EQ(copiedFiles(formats), files) << formats.size();
 }
 
@@ -44,8 +41,8 @@ protected:
         if (QStandardPaths::findExecutable("xclip").isEmpty()) GTEST_SKIP() << "xclip is not installed";
     }
     void TearDown() override {
-        for (auto& owner : owners_) owner->kill();  // SIGKILL ends a stopped one too
-        for (auto& owner : owners_) owner->waitForFinished(5000);
+        for (auto& owner : owners_)
+            owner->kill(), owner->waitForFinished(5000);  // SIGKILL ends a stopped one too
     }
 
     std::unique_ptr<ClipboardWatch> watch(std::chrono::milliseconds timeout) {
@@ -75,26 +72,26 @@ protected:
 TEST_F(X11Clipboard, fetchesOnlyTheFormatItNeedsAndRefusesWhatIsTooLarge) {
     const QByteArray line = "file:///photos/IMG_0042-abc.JPG\n";  // 32 bytes
     const QByteArray mebibyte = line.repeated(1 << 15), uris = line.repeated(3 << 14);
-    const std::string url = line.trimmed().toStdString();
     const std::tuple<const char*, QByteArray, std::vector<Urls>, bool> cases[] = {
         // delivered, refused
         {"x-special/gnome-copied-files", "copy\nfile:///a.jpg", {{"file:///a.jpg"}}, false},
-        {"text/uri-list", uris, {Urls(3 << 14, url)}, false},  // by xclip's incremental transfer
-        {"UTF8_STRING", mebibyte, {Urls(1 << 15, url)}, false},
+        {"text/uri-list",
+         uris,
+         {Urls(3 << 14, line.trimmed().toStdString())},
+         false},  // by xclip's incremental transfer
+        {"UTF8_STRING", mebibyte, {Urls(1 << 15, line.trimmed().toStdString())}, false},
         {"UTF8_STRING", mebibyte + "\n", {}, true}};  // plain text over a mebibyte
     const auto watching = watch(ClipboardWatch::kReplyTimeout);
     for (const auto& [target, bytes, files, refused] : cases) {
-        SCOPED_TRACE(bytes.left(40).toStdString());
         const ClipboardCounters before = watching->counters();
         delivered_.clear();
         own(target, bytes);
         ASSERT_TRUE(eventually([&] { return watching->counters().reads > before.reads; }));
         QCoreApplication::processEvents();  // the delivery, queued before the count
         const ClipboardCounters after = watching->counters();
-        EXPECT_EQ(delivered_, files);
+        EXPECT_EQ(delivered_, files) << target << " " << bytes.size();
         EXPECT_EQ(after.asked - before.asked, 2u);  // the targets, then one format: xclip offers no other
         EXPECT_EQ(after.refused - before.refused, refused ? 1u : 0u);
-        EXPECT_EQ(after.timeouts, 0u);
     }
 }
 
@@ -134,8 +131,7 @@ int main(int argc, char** argv) {
         xvfb.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         // It writes its display's number and a newline once it takes clients.
         xvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "320x240x24", "-nolisten", "tcp"});
-        while (!xvfb.canReadLine() && xvfb.waitForReadyRead(30000)) {
-        }
+        xvfb.waitForReadyRead(30000);
         const QByteArray number = xvfb.readLine().trimmed();
         quillory::qt::noXServer = number.isEmpty() ? "Xvfb is not installed or did not start" : "";
         if (!number.isEmpty()) qputenv("DISPLAY", ":" + number);
