@@ -1,211 +1,157 @@
 #include <gtest/gtest.h>
 
 #include "inspection/panel_fill.h"
-#include "inspection/read_queue.h"
+#include "platform/imageio/image_service_factory.h"
 #include "tests/support/fakes.h"
+#include "tests/support/support.h"
 
 namespace quillory {
 namespace {
 
-using testing::FakeImageService;
-using testing::FakeSelection;
-using testing::RecordingPanel;
-
-constexpr const char* kPhotoA = "file:///p/a.jpg";
-constexpr const char* kPhotoB = "file:///p/b.CR2";
+constexpr const char* kA = "file:///p/a.jpg";
+constexpr const char* kB = "file:///p/b.CR2";
 constexpr const char* kText = "file:///p/notes.txt";
 constexpr const char* kFolder = "file:///p/folder/";
+constexpr std::string_view kNoFile = kNoFileMessage;
 
-class InspectorTest : public ::testing::Test {
+std::vector<std::string> thousandPhotos() {
+    std::vector<std::string> many;
+    for (int i = 0; i < 1000; ++i) many.push_back("file:///p/many/" + std::to_string(i) + ".jpg");
+    return many;
+}
+
+// b.CR2 is shown; a.jpg and b.CR2 are readable photos, c.jpg one that does not decode.
+class Inspection : public ::testing::Test {
 protected:
-    InspectorTest() {
+    Inspection() {
         images.addPhoto("/p/a.jpg", "Cam A");
         images.addPhoto("/p/b.CR2", "Cam B");
+        images.addPhoto("/p/c.jpg");
+        images.files["/p/c.jpg"].thumbnail.reset();
         inspector.setPanel(&panel);
-    }
-
-    // Shows `items` once, then forgets what the views and the fakes recorded.
-    void showFirst(std::vector<std::string> items) {
-        selection.items = std::move(items);
+        selection.items = {kB};
         inspector.FillPanel();
-        reset();
-    }
-    void reset() {
-        logLines.clear();
         images.opened.clear();
-        panel.writes = 0;
-        selection.queries = 0;
     }
-    int fills() const { return static_cast<int>(logLines.size()); }
 
-    FakeSelection selection;
-    FakeImageService images;
-    RecordingPanel panel;
-    std::vector<std::string> logLines;
+    testing::FakeSelection selection;
+    testing::FakeImageService images;
+    testing::RecordingPanel panel;
+    std::vector<std::string> log;
     std::optional<std::string> version = "1.2";
     InlineReadQueue reads;
     Inspector inspector{{selection, images, reads, [this] { return version; },
-                         [this](std::string_view line) { logLines.emplace_back(line); }}};
+                         [this](std::string_view l) { log.emplace_back(l); }}};
 };
-
-struct TickCase {
-    const char* name;
-    std::vector<std::string> shownBefore;  // empty: nothing shown since start
-    std::vector<std::string> selected;
-    int expectedFills;
-};
-
-class InspectorTick : public InspectorTest, public ::testing::WithParamInterface<TickCase> {};
-
-TEST_P(InspectorTick, logsAndFillsOnlyForANewPhoto) {
-    const TickCase& c = GetParam();
-    if (!c.shownBefore.empty()) showFirst(c.shownBefore);
-    selection.items = c.selected;
-    inspector.timer();
-    EXPECT_EQ(fills(), c.expectedFills);
-    for (const std::string& line : logLines) EXPECT_EQ(line, "file change");
-    EXPECT_EQ(panel.writes > 0, c.expectedFills > 0);
-
-    reset();
-    inspector.timer();  // the same selection again never fills
-    EXPECT_EQ(fills(), 0);
-    EXPECT_TRUE(images.opened.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Selections, InspectorTick,
-    ::testing::Values(TickCase{"emptySelection", {kPhotoA}, {}, 0},
-                      TickCase{"textFileAfterPhoto", {kPhotoA}, {kText}, 0},
-                      TickCase{"samePhotoAgain", {kPhotoA}, {kPhotoA}, 0},
-                      TickCase{"samePathOtherSpelling", {kPhotoA}, {"file://localhost/p/a.jpg"}, 0},
-                      TickCase{"otherPhoto", {kPhotoA}, {kPhotoB}, 1},
-                      TickCase{"firstTickAfterStart", {}, {kPhotoA}, 1},
-                      TickCase{"jpegExtensionNeverQualifies", {}, {"file:///p/a.jpeg", "file:///p/a.Jpg"}, 0},
-                      TickCase{"remotePhotoNeverQualifies", {}, {"http://host/p/a.jpg"}, 0},
-                      TickCase{"invalidStringsSkipped", {}, {"not a url", "file:///p/%zz.jpg"}, 0},
-                      TickCase{"folderBesideShownPhoto", {kPhotoA}, {kFolder, kPhotoA}, 0},
-                      TickCase{"folderBesideNewPhoto", {kPhotoA}, {kPhotoB, kFolder}, 1},
-                      TickCase{"twoPhotosOneFillPerTick", {}, {kPhotoA, kPhotoB}, 1},
-                      TickCase{"escapedExtensionQualifies", {}, {"file:///p/a%2Ejpg", kText}, 1},
-                      TickCase{"photoBeforeQueryQualifies", {kPhotoB}, {"file:///p/a.jpg?v=1#x"}, 1},
-                      TickCase{"folderNamedLikePhoto", {kPhotoA}, {"file:///p/shots.JPG/"}, 1}),
-    [](const auto& p) { return std::string(p.param.name); });
-
-TEST_F(InspectorTest, stableLargeSelectionNeverFillsAgain) {
-    std::vector<std::string> many;
-    for (int i = 0; i < 1000; ++i) {
-        const std::string path = "/p/many/" + std::to_string(i) + ".jpg";
-        images.addPhoto(path);
-        many.push_back("file://" + path);
-    }
-    selection.items = many;
-    inspector.timer();
-    EXPECT_EQ(fills(), 1);
-    // Only the photo that stays visible is read, not all thousand.
-    EXPECT_EQ(images.opened, std::vector<std::string>{"/p/many/999.jpg"});
-    EXPECT_EQ(inspector.oldUrl()->path(), "/p/many/999.jpg");
-
-    reset();
-    for (int i = 0; i < 10; ++i) inspector.timer();
-    EXPECT_EQ(fills(), 0);
-    EXPECT_TRUE(images.opened.empty());
-}
 
 struct FillCase {
     const char* name;
     std::vector<std::string> selected;
-    bool previewHidden;
-    const char* summaryStart;  // start of the text shown afterwards
-    const char* oldUrl;        // nullptr: unset
+    int fills;  // by three ticks
+    std::string_view shows;
+    bool picture;
+    const char* oldUrl;
 };
 
-class InspectorFill : public InspectorTest, public ::testing::WithParamInterface<FillCase> {};
+class InspectorFill : public Inspection, public ::testing::WithParamInterface<FillCase> {};
 
+// Ticks fill once, and only for a photo other than the one shown; a fill shows the last item,
+// records the last photo, and reads only the photo it shows.
 TEST_P(InspectorFill, showsTheLastItemAndRecordsTheLastPhoto) {
     const FillCase& c = GetParam();
     selection.items = c.selected;
+    for (int tick = 0; tick < 3; ++tick) inspector.timer();
+    EXPECT_EQ(log, std::vector<std::string>(c.fills, "file change"));
     inspector.FillPanel();
     EXPECT_EQ(panel.version, "Quillory v1.2, reads your photos, never changes them");
-    EXPECT_EQ(panel.previewHidden, c.previewHidden);
-    EXPECT_EQ(panel.summary.rfind(c.summaryStart, 0), 0u) << panel.summary;
-    if (c.oldUrl) {
-        ASSERT_TRUE(inspector.oldUrl());
-        EXPECT_EQ(inspector.oldUrl()->string(), c.oldUrl);
-    } else {
-        EXPECT_FALSE(inspector.oldUrl());
-    }
+    EXPECT_EQ(panel.summary.rfind(c.shows, 0), 0u) << panel.summary;
+    EXPECT_EQ(panel.previewHidden, c.shows == kNoFile);
+    EXPECT_EQ(panel.picture != nullptr, c.picture);
+    EXPECT_EQ(inspector.oldUrl()->string(), c.oldUrl);
+    EXPECT_LE(images.opened.size(), 2u);
+    for (const std::string& path : images.opened) EXPECT_EQ(path, inspector.oldUrl()->path());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Selections, InspectorFill,
     ::testing::Values(
-        FillCase{
-            "onePhoto", {kPhotoA}, false, "a.jpg  (123 kB) \n6000 x 4000 x 8 RGB \n\nModel Cam A", kPhotoA},
-        FillCase{"oneTextFile", {kText}, true, "No JPEG / CR2 (RAW) Files selected", nullptr},
-        FillCase{"photoThenText", {kPhotoA, kText}, true, "No JPEG / CR2 (RAW) Files selected", kPhotoA},
-        FillCase{"textThenPhoto", {kText, kPhotoA}, false, "a.jpg ", kPhotoA},
-        FillCase{"twoPhotos", {kPhotoA, kPhotoB}, false, "b.CR2 ", kPhotoB},
-        FillCase{"invalidStringLast", {kPhotoA, "bad url"}, true, "No JPEG", kPhotoA},
-        FillCase{"emptySelection", {}, false, "previous text", nullptr},
-        FillCase{"unreadablePhoto",
-                 {"file:///gone/x.JPG"},
-                 false,
-                 "x.JPG  (0 kB) \n(null) x (null) x (null) (null) \n\n\n\n/gone",
-                 "file:///gone/x.JPG"}),
+        FillCase{"emptySelection", {}, 0, "b.CR2 ", true, kB},
+        FillCase{"oneTextFile", {kText}, 0, kNoFile, true, kB},
+        FillCase{"samePhotoAgain", {kB}, 0, "b.CR2 ", true, kB},
+        FillCase{"samePathOtherSpelling",
+                 {"file://localhost/p/b.CR2"},
+                 0,
+                 "b.CR2 ",
+                 true,
+                 "file://localhost/p/b.CR2"},
+        FillCase{"folderBesideShownPhoto", {kFolder, kB}, 0, "b.CR2 ", true, kB},
+        FillCase{"otherPhoto", {kA}, 1, "a.jpg  (123 kB) \n6000 x 4000 x 8 RGB \n\nModel Cam A", true, kA},
+        FillCase{"photoThenText", {kA, kText}, 1, kNoFile, true, kA},
+        FillCase{"photoThenFolder", {kA, kFolder}, 1, kNoFile, true, kA},
+        FillCase{"textThenPhoto", {kText, kA}, 1, "a.jpg ", true, kA},
+        FillCase{"twoPhotos", {kB, kA}, 1, "a.jpg ", true, kA},
+        FillCase{"invalidStringLast", {kA, "bad url"}, 1, kNoFile, true, kA},
+        FillCase{"undecodablePhoto", {"file:///p/c.jpg"}, 1, "c.jpg  (123 kB) ", false, "file:///p/c.jpg"},
+        FillCase{"unreadablePhoto", {"file:///gone/x.JPG"}, 1, "x.JPG  (0 kB) ", false, "file:///gone/x.JPG"},
+        FillCase{"thousandPhotos", thousandPhotos(), 1, "999.jpg ", false, "file:///p/many/999.jpg"}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST_F(InspectorTest, noFileMessageKeepsRecordedPhoto) {
-    showFirst({kPhotoA});
-    selection.items = {kText};
-    inspector.FillPanel();
-    EXPECT_EQ(inspector.oldUrl()->string(), kPhotoA);
-    EXPECT_TRUE(images.opened.empty());
-}
-
-TEST_F(InspectorTest, showsThumbnailOrNoStalePicture) {
-    selection.items = {kPhotoA};
-    inspector.FillPanel();
-    ASSERT_TRUE(panel.picture);
-    EXPECT_EQ(panel.picture->width, 2);
-
-    images.files["/p/a.jpg"].thumbnail.reset();  // the file no longer decodes
-    selection.items = {kPhotoB};
-    inspector.FillPanel();
-    selection.items = {kPhotoA};
-    inspector.FillPanel();
-    EXPECT_FALSE(panel.previewHidden);
-    EXPECT_FALSE(panel.picture);
-
-    showFirst({kPhotoB});
-    selection.items = {"file:///gone/x.jpg"};  // unreadable: neither text nor picture of the last photo
-    inspector.FillPanel();
-    EXPECT_FALSE(panel.picture);
-    EXPECT_EQ(panel.summary.find("Cam B"), std::string::npos);
-}
-
-TEST_F(InspectorTest, withoutPanelSkipsWritesButRecordsPhoto) {
-    inspector.setPanel(nullptr);
-    selection.items = {kPhotoA};
-    inspector.FillPanel();
-    EXPECT_EQ(panel.writes, 0);
-    EXPECT_EQ(selection.queries, 1);
-    EXPECT_EQ(inspector.oldUrl()->string(), kPhotoA);
-    inspector.updateText(*Url::fromString(kPhotoA));
-    EXPECT_EQ(panel.writes, 0);
-}
-
-TEST_F(InspectorTest, versionLabelShowsNullWithoutVersion) {
+// Without views the fill reads nothing but still records the photo; updateText: writes the
+// summary alone.
+TEST_F(Inspection, withoutViewsRecordsThePhotoAndUpdateTextWritesOnlyTheSummary) {
     version.reset();
+    inspector.setPanel(nullptr);
+    panel.writes = 0;
+    selection.items = {kText, kA};
+    inspector.FillPanel();
+    inspector.updateText(*Url::fromString(kA));
+    EXPECT_EQ(panel.writes, 0);
+    EXPECT_TRUE(images.opened.empty());
+    EXPECT_EQ(inspector.oldUrl()->string(), kA);
+
+    inspector.setPanel(&panel);
+    inspector.updateText(*Url::fromString(kA));
+    EXPECT_EQ(panel.summary.rfind("a.jpg  (123 kB) ", 0), 0u);
+    EXPECT_EQ(panel.writes, 1);
     inspector.FillPanel();
     EXPECT_EQ(panel.version, "Quillory v(null), reads your photos, never changes them");
-    EXPECT_EQ(versionLabel(std::string("1.2")).rfind("Quillory v1.2, ", 0), 0u);
 }
 
-TEST_F(InspectorTest, updateTextReplacesSummaryOnly) {
-    inspector.updateText(*Url::fromString(kPhotoB));
-    EXPECT_EQ(panel.summary.rfind("b.CR2  (123 kB) ", 0), 0u);
-    EXPECT_FALSE(panel.pictureSet);
-    EXPECT_FALSE(inspector.oldUrl());
+// Views whose preview area is `area` device pixels, recording what they show.
+struct DenseScreen final : PanelContent {
+    void setVersionText(const std::string&) override {}
+    void setSummaryText(const std::string&) override { shown += "text"; }
+    void setPreviewHidden(bool) override {}
+    void setPreviewPicture(std::shared_ptr<const Bitmap> p) override {
+        if (p) shown += " " + std::to_string(p->width) + "x" + std::to_string(p->height);
+    }
+    int previewPixelSize() const override { return area; }
+    int area = 0;
+    std::string shown;
+};
+
+// The summary first, then the preview; a preview smaller than its area is replaced by one
+// decoded from the main image at the area's size, at most 500 px, when that has more pixels.
+TEST(SharpPreview, aSmallPreviewIsShownAtOnceThenReplacedByASharperOne) {
+    const std::tuple<int, const char*, const char*> rows[] = {
+        {560, "jpeg/o6-thumbnail.jpg", "text 160x120 400x300"},  // 160 px thumbnail of 400 px
+        {320, "jpeg/o6-thumbnail.jpg", "text 160x120 320x240"},
+        {160, "jpeg/o6-thumbnail.jpg", "text 160x120"},
+        {0, "jpeg/o6-thumbnail.jpg", "text 160x120"},       // area unknown
+        {560, "jpeg/thumbnail-larger.jpg", "text 100x75"},  // already the main image
+        {1000, "jpeg/o6-600x800.jpg", "text 375x500"}};
+    const auto images = imageio::makeImageService();
+    for (const auto& [area, file, shown] : rows) {
+        testing::FakeSelection selection;
+        selection.items = {Url::fromLocalPath(support::data(file).string()).string()};
+        InlineReadQueue reads;
+        DenseScreen screen;
+        screen.area = area;
+        Inspector inspector({selection, *images, reads, {}, {}});
+        inspector.setPanel(&screen);
+        inspector.FillPanel();
+        EXPECT_EQ(screen.shown, shown) << file << " in " << area;
+    }
 }
 
 }  // namespace
