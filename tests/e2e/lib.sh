@@ -28,7 +28,7 @@ cleanup() { # the programs started, last first
 }
 trap cleanup EXIT
 started() { pids+=("$!"); }
-bg() { "$@" 2>>"$ARTIFACTS/desktop.log" & started; } # a program of the desktop, its errors kept
+bg() { "$@" >>"$ARTIFACTS/desktop.log" 2>&1 & started; } # a program of the desktop, what it says kept
 # start NAME [VAR=VALUE...]: quillory as $q, its stderr kept as quillory-NAME.log
 start() { log=$ARTIFACTS/quillory-$1.log; shift; env "$@" "$QUILLORY" 2>"$log" & started; q=$!; }
 # ended STATUS: quillory has ended with STATUS
@@ -50,7 +50,7 @@ within 15 grep -q . "$scratch/display" || fail "Xvfb runs"
 export DISPLAY=:$(head -1 "$scratch/display")
 
 shot() { import -window root "$ARTIFACTS/$1.png"; }
-click() { xdotool mousemove --sync "$1" "$2" click "${3:-1}"; }
+click() { xdotool mousemove "$1" "$2" click "${3:-1}"; } # no --sync: it waits long when the pointer is there already
 windows() { # "id x y w h" of each mapped window of class quillory
   xdotool search --onlyvisible --class '^quillory$' getwindowgeometry --shell %@ 2>/dev/null |
     awk -F= '{ v[$1] = $2 } $1 == "SCREEN" { print v["WINDOW"], v["X"], v["Y"], v["WIDTH"], v["HEIGHT"] }'

@@ -5,7 +5,7 @@
 # xembed.sh QUILLORY ARTIFACTS DATA; exit 77 (skipped) when a program it needs is missing.
 QUILLORY=$1 ARTIFACTS=$2 DATA=$3 NEEDS="trayer xcompmgr openbox xclip hsetroot xprop"
 source "${0%/*}/lib.sh" || exit 1
-photo=("$DATA/jpeg/o1.jpg" "$DATA/jpeg/o6-600x800.jpg") # quadrants; the second stored turned
+photo=("$(realpath "$DATA")"/jpeg/{o1,o6-600x800}.jpg) # quadrants; the second stored turned
 hsetroot -solid '#7f93a8' >/dev/null # a slate desktop: black corners or a grey body would show on it
 
 icon() { windows | awk '$4 <= 64 && $5 <= 64 && $3 < 24 { print $2, $3, $4, $5; f = 1 } END { exit !f }'; }
@@ -61,7 +61,7 @@ check '`quillory OTHER.jpg` hands the photo over and ends with 0' timeout 10 "$Q
 check 'the running instance logs exactly one more "file change"' within 3 logged 2
 check "the panel shows the other photo's preview and summary" within 3 shown 05-photo-handed-over 04-photo-from-clipboard
 on_icon && check "a second click on the icon closes the panel" within 3 no_panel
-check "a hand-over opens the closed panel" eval 'timeout 10 "$QUILLORY" "${photo[0]}" && within 5 panel'
+check "a hand-over opens the closed panel" eval 'timeout 10 "$QUILLORY" "${photo[0]}" && within 5 panel >/dev/null'
 shot 06-panel-reopened-by-hand-over
 kill -TERM "$q"
 check "SIGTERM ends quillory with status 0" ended 0
