@@ -4,35 +4,26 @@
 # Findings land in build/fuzz/artifacts/; see fuzz/README.md for what to do with them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-
-fill_seconds=${1:-45}
-url_seconds=${2:-15}
+fill_seconds=${1:-45} url_seconds=${2:-15}
 shift $(($# < 2 ? $# : 2))
-
-out=build/fuzz
-max_len=65536
+out=build/fuzz max_len=65536
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "${QUILLORY_FUZZ_JOBS:-2}"
 # Seeds: the fixture photos of tests/data, the corpus cut to the fuzzer's input size, some URLs.
 seeds=$out/seeds corpus=${QUILLORY_CORPUS:-../shared/corpus} n=0
-rm -rf "$seeds" && mkdir -p "$seeds/fill" "$seeds/url"
+rm -rf "$seeds" && mkdir -p "$seeds/fill" "$seeds/url" "$out/corpus/fill" "$out/corpus/url" "$out/artifacts"
 cp tests/data/jpeg/* tests/data/cr2/* tests/data/crafted/* "$seeds/fill/"
 for file in "$corpus"/jpg/* "$corpus"/cr2/* "$corpus"/bad/*; do
   if [ -f "$file" ]; then head -c "$max_len" "$file" >"$seeds/fill/corpus-$((n++))"; fi
 done
-for url in file:///Photos/2015/IMG_0042.JPG file://localhost/a%20b/c.cr2 'file:///x/two%0Alines.jpg?q=1#f' \
-  file:///x/%FF%FE.CR2 file:////x/y.jpg http://host/a.jpg file:///a%00b.jpg 'file://[::1]:80/a.jpg'; do
-  printf '%s' "$url" >"$seeds/url/url-$((n++))"
-done
-mkdir -p "$out/corpus/fill" "$out/corpus/url" "$out/artifacts"
+while IFS= read -r url; do printf '%s' "$url" >"$seeds/url/url-$((n++))"; done <fuzz/url-seeds.txt
 
 # A small quarantine keeps the resident size meaningful for -rss_limit_mb.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:quarantine_size_mb=16}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 common=(-artifact_prefix="$out/artifacts/" -print_final_stats=1 -timeout=5 -rss_limit_mb=2048)
-
 # One malloc above 96 MiB is a finding: no input of 64 KiB may need that much (fuzz/README.md).
-"$out/fuzz/fill_fuzzer" "$out/corpus/fill" "$out/seeds/fill" -dict=fuzz/fill.dict -max_len="$max_len" \
+"$out/fuzz/fill_fuzzer" "$out/corpus/fill" "$seeds/fill" -dict=fuzz/fill.dict -max_len="$max_len" \
   -malloc_limit_mb=96 -max_total_time="$fill_seconds" "${common[@]}" "$@"
-"$out/fuzz/url_fuzzer" "$out/corpus/url" "$out/seeds/url" -max_len=8192 -malloc_limit_mb=64 \
+"$out/fuzz/url_fuzzer" "$out/corpus/url" "$seeds/url" -max_len=8192 -malloc_limit_mb=64 \
   -max_total_time="$url_seconds" "${common[@]}" "$@"

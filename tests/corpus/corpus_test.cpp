@@ -1,218 +1,201 @@
-// The image service on the real camera files of the shared corpus, against exiftool's reading
-// of the same files and against the pictures decoded whole by the test. Skipped, saying why,
-// when the corpus or exiftool is not there.
+// The image service on the real camera files of the shared corpus, one test per file: what the
+// summary shows against exiftool's reading of the same file, and the preview against the picture
+// ImageMagick turns upright. Skipped, saying why, without the corpus, exiftool or ImageMagick.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <map>
+#include <numeric>
+#include <regex>
+#include <sstream>
 
 #include "platform/imageio/image_service_factory.h"
-#include "tests/corpus/reference.h"
+#include "tests/support/support.h"
 
 namespace quillory {
 namespace {
 
 namespace fs = std::filesystem;
-using reference::Tags;
+using Value = std::optional<std::string>;
+using Grid = std::vector<double>;  // the brightness of kCells x kCells cells, row by row
+constexpr int kCells = 12;
 
-constexpr double kSameLook = 0.9;       // likeness of two looks of one picture
-constexpr double kClearlyBetter = 0.1;  // how much more alike the right turn must look
+// What `command` prints; the photo is "$PHOTO" there.
+std::string run(const std::string& command) {
+    std::string out;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    for (int c; pipe && (c = std::fgetc(pipe)) != EOF;) out += static_cast<char>(c);
+    if (pipe) ::pclose(pipe);
+    return out;
+}
+template <typename T>
+Value number(const std::optional<T>& n) {
+    char text[32];
+    if (n) std::snprintf(text, sizeof text, "%.17g", static_cast<double>(*n));
+    return n ? Value(text) : std::nullopt;
+}
+const std::map<std::string, std::string> kComponents{{"Gray", "1"}, {"RGB", "3"}, {"CMYK", "4"}};
 
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
+// What the summary shows, as rows: exiftool's tag, a raw file's own where it differs ("-" for
+// none), and our reading of it.
+struct Row {
+    std::string tag, rawTag;
+    std::function<Value(const ImageProperties&, const ExifProperties&)> ours;
+};
+const std::vector<Row> kRows = {
+    {"File:ImageWidth", "ExifIFD:ExifImageWidth", [](auto& p, auto&) { return number(p.pixelWidth); }},
+    {"File:ImageHeight", "ExifIFD:ExifImageHeight", [](auto& p, auto&) { return number(p.pixelHeight); }},
+    {"File:BitsPerSample", "-", [](auto& p, auto&) { return number(p.depth); }},
+    {"File:ColorComponents", "-",
+     [](auto& p, auto&) { return p.colorModel ? Value(kComponents.at(*p.colorModel)) : std::nullopt; }},
+    {"IFD0:Model", "", [](auto& p, auto&) { return p.tiff ? p.tiff->model : std::nullopt; }},
+    {"IFD0:Orientation", "", [](auto& p, auto&) { return number(p.orientation); }},
+    {"ExifIFD:DateTimeOriginal", "", [](auto&, auto& e) { return e.dateTimeOriginal; }},
+    {"ExifIFD:ExposureTime", "", [](auto&, auto& e) { return number(e.exposureTime); }},
+    {"ExifIFD:FNumber", "", [](auto&, auto& e) { return number(e.fNumber); }},
+    {"ExifIFD:FocalLength", "", [](auto&, auto& e) { return number(e.focalLength); }},
+    {"ExifIFD:ISO", "",
+     [](auto&, auto& e) {
+         const auto& iso = e.isoSpeedRatings;
+         return number(iso && !iso->empty() ? std::optional(iso->front()) : std::nullopt);
+     }},
+};
+
+// Numbers agree to 8 digits (exiftool prints a list's first number first); text exactly.
+void expectSame(const std::string& tag, const Value& ours, const Value& theirs) {
+    char* end = nullptr;
+    const double n = theirs ? std::strtod(theirs->c_str(), &end) : 0;
+    if (ours && theirs && end != theirs->c_str() && (*end == '\0' || *end == ' '))
+        EXPECT_NEAR(std::stod(*ours), n, std::abs(n) * 1e-8) << tag;
+    else
+        EXPECT_EQ(ours.value_or("(none)"), theirs.value_or("(none)")) << tag;
 }
 
-// The files of one corpus folder with one of `extensions` (any case), sorted.
-std::vector<fs::path> filesIn(const std::string& folder, const std::vector<std::string>& extensions) {
-    std::vector<fs::path> files = support::corpusFiles(folder);
-    std::erase_if(files, [&](const fs::path& file) {
-        return std::find(extensions.begin(), extensions.end(), lower(file.extension().string())) ==
-               extensions.end();
-    });
-    return files;
-}
-
-#define SKIP_WITHOUT(folder)                                                          \
-    do {                                                                              \
-        if (!fs::is_directory(support::corpus() / (folder))) {                        \
-            GTEST_SKIP() << "no corpus folder at " << (support::corpus() / (folder)); \
-        }                                                                             \
-    } while (false)
-
-std::unique_ptr<ImageSource> open(const fs::path& path) {
-    static const auto service = imageio::makeImageService();
-    return service->createWithPath(path.string());
-}
-
-void expectNumber(const std::optional<double>& ours, const Tags& tags, const std::string& tag) {
-    const auto it = tags.find(tag);
-    if (it == tags.end()) {
-        EXPECT_FALSE(ours) << tag << ": exiftool finds none, we read " << ours.value_or(0);
-        return;
+// exiftool's reading of `file` by row, values without units (-n); a tag it did not find is
+// absent. It starts slowly, so it reads the whole folder at once and what it read is kept.
+std::map<std::string, Value> exiftool(const fs::path& file, bool raw) {
+    static std::map<fs::path, std::map<std::string, Value>> read;
+    if (!read.count(file)) {
+        std::string format = "$Directory/$FileName";
+        for (const Row& row : kRows)
+            format += "\t${" + (raw && row.rawTag.size() > 1 ? row.rawTag : row.tag) + "}";
+        ::setenv("FOLDER", file.parent_path().c_str(), 1);
+        std::istringstream said(run("exiftool -n -f -q -m -p '" + format + "' \"$FOLDER\""));
+        for (std::string line, name, value; std::getline(said, line);) {
+            std::istringstream values(line);
+            std::getline(values, name, '\t');
+            for (const Row& row : kRows)
+                if (std::getline(values, value, '\t') && value != "-") read[name][row.tag] = value;
+        }
     }
-    const double theirs = std::strtod(it->second.c_str(), nullptr);  // the first of a list
-    ASSERT_TRUE(ours) << tag << ": exiftool reads " << it->second << ", we none";
-    EXPECT_NEAR(*ours, theirs, std::abs(theirs) * 1e-8) << tag;
+    return read[file];
 }
 
-void expectText(const std::optional<std::string>& ours, const Tags& tags, const std::string& tag) {
-    const auto it = tags.find(tag);
-    EXPECT_EQ(ours.value_or("(absent)"), it == tags.end() ? "(absent)" : it->second) << tag;
+// The cells of the picture that `command` prints, as ImageMagick's box filter averages them.
+Grid cells(const std::string& command) {
+    const std::string grey = run(command + " -filter box -resize " + std::to_string(kCells) + "x" +
+                                 std::to_string(kCells) + "! -colorspace gray -depth 8 gray:- 2>/dev/null");
+    Grid out;
+    for (unsigned char c : grey) out.push_back(c);
+    return out.size() == kCells * kCells ? out : Grid{};
 }
-
-void expectExifAgrees(const ImageProperties& ours, const Tags& tags) {
-    const ExifProperties exif = ours.exif.value_or(ExifProperties{});
-    expectText(ours.tiff ? ours.tiff->model : std::nullopt, tags, "Model");
-    expectText(exif.dateTimeOriginal, tags, "DateTimeOriginal");
-    expectNumber(exif.exposureTime, tags, "ExposureTime");
-    expectNumber(exif.fNumber, tags, "FNumber");
-    expectNumber(exif.focalLength, tags, "FocalLength");
-    const auto& iso = exif.isoSpeedRatings;
-    expectNumber(iso && !iso->empty() ? std::optional<double>(iso->front()) : std::nullopt, tags, "ISO");
-    // exiftool shows any stored number; we keep only the eight meaningful ones.
-    Tags orientation = tags;
-    const double stored = tags.count("Orientation") ? std::stod(tags.at("Orientation")) : 0;
-    if (stored < 1 || stored > 8) orientation.erase("Orientation");
-    expectNumber(ours.orientation ? std::optional<double>(*ours.orientation) : std::nullopt, orientation,
-                 "Orientation");
+// The cells of our preview, cut first to the centre at `aspect` (letterbox bars aside).
+Grid cells(const Bitmap& preview, double aspect) {
+    const bool wider = preview.width > preview.height * aspect;
+    const auto w = wider ? std::lround(preview.height * aspect) : preview.width;
+    const auto h = wider ? preview.height : std::lround(preview.width / aspect);
+    const std::string header =
+        "P6 " + std::to_string(preview.width) + " " + std::to_string(preview.height) + " 255\n";
+    support::Bytes ppm(header.begin(), header.end());
+    ppm.insert(ppm.end(), preview.rgb.begin(), preview.rgb.end());
+    const support::TempDir folder;
+    const std::string crop = std::to_string(w) + "x" + std::to_string(h) + "+0+0 +repage";
+    return cells("convert " + folder.write("preview.ppm", ppm) + " -gravity center -crop " + crop);
 }
-
-TEST(Corpus, jpegPropertiesAgreeWithExiftool) {
-    SKIP_WITHOUT("jpg");
-    const auto reference = reference::exiftoolTags(support::corpus() / "jpg");
-    if (!reference) GTEST_SKIP() << "exiftool is not installed: nothing to compare with";
-    const auto files = filesIn("jpg", {".jpg", ".jpeg"});
-    ASSERT_FALSE(files.empty());
-    for (const fs::path& file : files) {
-        SCOPED_TRACE(file.filename().string());
-        const Tags& tags = reference->at(file.filename().string());
-        const auto source = open(file);
-        ASSERT_NE(source, nullptr);
-        const auto properties = source->copyPropertiesAtIndex0();
-        ASSERT_TRUE(properties);
-        EXPECT_EQ(source->copyProperties()->fileSize, static_cast<std::int64_t>(fs::file_size(file)));
-        expectNumber(properties->pixelWidth, tags, "ImageWidth");
-        expectNumber(properties->pixelHeight, tags, "ImageHeight");
-        expectNumber(properties->depth, tags, "BitsPerSample");
-        const std::map<std::string, std::string> models{{"1", "Gray"}, {"3", "RGB"}, {"4", "CMYK"}};
-        EXPECT_EQ(properties->colorModel.value_or("(absent)"), models.at(tags.at("ColorComponents")));
-        expectExifAgrees(*properties, tags);
+// The grid as the picture would be mirrored (bit 0: left-right, bit 1: top-bottom), then
+// transposed (bit 2): its eight ways of being turned.
+Grid turned(const Grid& g, int way) {
+    Grid out;
+    for (int y = 0; y < kCells; ++y) {
+        for (int x = 0; x < kCells; ++x) {
+            const int u = way & 1 ? kCells - 1 - x : x, v = way & 2 ? kCells - 1 - y : y;
+            out.push_back(way & 4 ? g[u * kCells + v] : g[v * kCells + u]);
+        }
     }
+    return out;
+}
+// How alike two grids look whatever their tone: their correlation, 1 for two flat ones.
+double likeness(const Grid& a, const Grid& b) {
+    const double ma = std::accumulate(a.begin(), a.end(), 0.0) / kCells / kCells;
+    const double mb = std::accumulate(b.begin(), b.end(), 0.0) / kCells / kCells;
+    double ab = 0, aa = 0, bb = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        ab += (a[i] - ma) * (b[i] - mb), aa += (a[i] - ma) * (a[i] - ma), bb += (b[i] - mb) * (b[i] - mb);
+    return aa < 1e-3 && bb < 1e-3 ? 1.0 : ab / std::sqrt(std::max(aa * bb, 1e-12));
 }
 
-TEST(Corpus, cr2PropertiesAgreeWithExiftool) {
-    SKIP_WITHOUT("cr2");
-    const auto reference = reference::exiftoolTags(support::corpus() / "cr2");
-    if (!reference) GTEST_SKIP() << "exiftool is not installed: nothing to compare with";
-    for (const fs::path& file : filesIn("cr2", {".cr2"})) {
-        SCOPED_TRACE(file.filename().string());
-        const Tags& tags = reference->at(file.filename().string());
-        const auto properties = open(file)->copyPropertiesAtIndex0();
-        ASSERT_TRUE(properties);
-        expectNumber(properties->pixelWidth, tags, "ExifImageWidth");
-        expectNumber(properties->pixelHeight, tags, "ExifImageHeight");
-        EXPECT_EQ(properties->colorModel, "RGB");
-        const double depth = properties->depth.value_or(14);  // absent when the raw data is a placeholder
-        EXPECT_TRUE(depth == 12 || depth == 14) << depth;
-        expectExifAgrees(*properties, tags);
-    }
+std::vector<std::string> corpusFiles() {
+    std::vector<std::string> names;
+    for (const std::string folder : {"jpg", "cr2", "bad"})
+        for (const fs::path& file : support::corpusFiles(folder))
+            names.push_back(folder + "/" + file.filename().string());
+    return names.empty() ? std::vector<std::string>{""} : names;
 }
+class Corpus : public testing::TestWithParam<std::string> {};
 
-// How alike `picture` looks to `seen` upright, and turned or mirrored the best other way.
-std::pair<double, double> uprightAndBestOther(const Bitmap& picture, const Bitmap& seen) {
+TEST_P(Corpus, readsAsTheReferenceDoes) {
+    if (GetParam().empty()) GTEST_SKIP() << "no corpus at " << support::corpus() << ": nothing to read";
+    const fs::path file = support::corpus() / GetParam();
+    ::setenv("PHOTO", file.c_str(), 1);
+    const bool photo =
+        std::regex_match(GetParam(), std::regex("jpg/.*\\.jpe?g|cr2/.*\\.cr2", std::regex::icase));
+    const bool raw = photo && GetParam().starts_with("cr2/");
+    const auto source = imageio::makeImageService()->createWithPath(file.string());
+    ASSERT_NE(source, nullptr);
+    EXPECT_EQ(source->copyProperties()->fileSize, static_cast<std::int64_t>(fs::file_size(file)));
+    const auto properties = source->copyPropertiesAtIndex0();
+    const auto preview = source->createThumbnailAtIndex0(kThumbnailOptions);
+    EXPECT_LE(preview ? std::max(preview->width, preview->height) : 0, 500);
+    if (!photo)
+        return;  // damaged files and others: read or refused, never a crash, a hang or a large preview
+    if (run("command -v exiftool && command -v convert").find("convert") == std::string::npos)
+        GTEST_SKIP() << "exiftool or ImageMagick's convert is not installed: nothing to compare with";
+
+    ASSERT_TRUE(properties);
+    auto theirs = exiftool(file, raw);
+    // exiftool shows any stored orientation; only the eight meaningful ones are kept.
+    int orientation = std::atoi(theirs["IFD0:Orientation"].value_or("1").c_str());
+    if (orientation < 1 || orientation > 8) theirs["IFD0:Orientation"].reset(), orientation = 1;
+    const ExifProperties exif = properties->exif.value_or(ExifProperties{});
+    for (const Row& row : kRows)
+        if (!raw || row.rawTag != "-") expectSame(row.tag, row.ours(*properties, exif), theirs[row.tag]);
+
+    // The picture upright: a raw file's embedded preview, turned as the raw file says.
+    const char* kTurns[] = {"",        "TopLeft",  "TopRight",    "BottomRight", "BottomLeft",
+                            "LeftTop", "RightTop", "RightBottom", "LeftBottom"};
+    const Grid upright =
+        cells(raw ? std::string("exiftool -b -PreviewImage \"$PHOTO\" | convert jpg:- -orient ") +
+                        kTurns[orientation] + " -auto-orient"
+                  : "convert -define jpeg:size=256x256 \"$PHOTO\"[0] -auto-orient");
+    if (upright.empty()) return;  // 12 bits, a placeholder: it sees no picture either
+    ASSERT_TRUE(preview);
+    double aspect =
+        std::stod(theirs["File:ImageWidth"].value()) / std::stod(theirs["File:ImageHeight"].value());
+    if (orientation >= 5) aspect = 1 / aspect;
+    const Grid ours = cells(*preview, aspect);
     double other = -1;
-    for (int orientation = 2; orientation <= 8; ++orientation) {
-        other = std::max(other, reference::likeness(reference::upright(picture, orientation), seen));
-    }
-    return {reference::likeness(picture, seen), other};
+    for (int way = 1; way < 8; ++way) other = std::max(other, likeness(ours, turned(upright, way)));
+    // An EXIF thumbnail of an edited photo may differ a little in crop or tone: it must then at
+    // least look more like the picture upright than turned or mirrored any other way.
+    const double same = likeness(ours, upright);
+    EXPECT_TRUE(same > 0.9 || same > other + 0.1) << "likeness upright " << same << ", turned " << other;
 }
 
-// `preview` against the picture it should show, letterbox bars of an EXIF thumbnail aside. An
-// EXIF thumbnail of an edited photo may differ a little in crop or tone: it must then at least
-// look more like the picture as it is than turned or mirrored any other way.
-void expectLooksLike(const Bitmap& preview, const Bitmap& seen) {
-    EXPECT_LE(std::max(preview.width, preview.height), 500);
-    const double ours = static_cast<double>(preview.width) / preview.height;
-    const double theirs = static_cast<double>(seen.width) / seen.height;
-    const bool barred = std::abs(ours / theirs - 1) > 0.03;
-    const Bitmap compared = barred ? reference::cropToAspect(preview, seen.width, seen.height) : preview;
-    const auto [upright, other] = uprightAndBestOther(compared, seen);
-    EXPECT_TRUE(upright > kSameLook || upright > other + kClearlyBetter)
-        << "preview " << preview.width << "x" << preview.height << " vs upright " << seen.width << "x"
-        << seen.height << ": likeness " << upright << ", turned another way " << other;
-}
-
-TEST(Corpus, jpegPreviewsAreSmallAndUpright) {
-    SKIP_WITHOUT("jpg");
-    for (const fs::path& file : filesIn("jpg", {".jpg", ".jpeg"})) {
-        SCOPED_TRACE(file.filename().string());
-        const auto source = open(file);
-        const auto preview = source->createThumbnailAtIndex0(kThumbnailOptions);
-        const auto whole = reference::decodeWhole(support::readFile(file));
-        if (!whole) continue;  // 12-bit or height defined later: libjpeg-turbo cannot decode it either
-        ASSERT_TRUE(preview);
-        const int orientation = source->copyPropertiesAtIndex0()->orientation.value_or(1);
-        expectLooksLike(*preview, reference::upright(reference::blockReduced(*whole, 600), orientation));
-    }
-}
-
-TEST(Corpus, cr2PreviewsAreSmallAndUpright) {
-    SKIP_WITHOUT("cr2");
-    for (const fs::path& file : filesIn("cr2", {".cr2"})) {
-        SCOPED_TRACE(file.filename().string());
-        const auto preview = open(file)->createThumbnailAtIndex0(kThumbnailOptions);
-        int orientation = 1;
-        const auto embedded = reference::largestRawPreview(file, orientation);
-        ASSERT_EQ(preview.has_value(), embedded.has_value());  // only placeholders: nothing to show
-        if (embedded)
-            expectLooksLike(*preview,
-                            reference::upright(reference::blockReduced(*embedded, 600), orientation));
-    }
-}
-
-// Sets of files holding one picture stored in different orientations look alike once upright.
-TEST(Corpus, orientationSetsLookAlikeOnceUpright) {
-    SKIP_WITHOUT("jpg");
-    const std::vector<std::vector<std::string>> sets = {
-        {"recurser_Landscape_0", "recurser_Landscape_3", "recurser_Landscape_4", "recurser_Landscape_5",
-         "recurser_Landscape_6", "recurser_Landscape_8"},
-        {"ianare_orientation_landscape_1", "ianare_orientation_landscape_2", "ianare_orientation_landscape_4",
-         "ianare_orientation_landscape_6", "ianare_orientation_landscape_8"},
-        {"ianare_orientation_portrait_1", "ianare_orientation_portrait_4", "ianare_orientation_portrait_5",
-         "ianare_orientation_portrait_6", "ianare_orientation_portrait_8"},
-    };
-    for (const auto& set : sets) {
-        std::optional<Bitmap> first;
-        for (const std::string& name : set) {
-            SCOPED_TRACE(name);
-            const fs::path file = support::corpus() / "jpg" / (name + ".jpg");
-            if (!fs::exists(file)) continue;
-            const auto preview = open(file)->createThumbnailAtIndex0(kThumbnailOptions);
-            ASSERT_TRUE(preview);
-            if (!first) first = preview;
-            const auto [upright, other] = uprightAndBestOther(*preview, *first);
-            EXPECT_TRUE(upright > kSameLook && upright > other) << upright << " vs " << other;
-        }
-    }
-}
-
-TEST(Corpus, badFilesEndWithoutCrashOrHang) {
-    SKIP_WITHOUT("bad");
-    const auto files = filesIn("bad", {});
-    for (const fs::path& file : files) {
-        SCOPED_TRACE(file.filename().string());
-        const auto source = open(file);
-        ASSERT_NE(source, nullptr);
-        (void)source->copyPropertiesAtIndex0();
-        EXPECT_EQ(source->copyProperties()->fileSize, static_cast<std::int64_t>(fs::file_size(file)));
-        if (const auto preview = source->createThumbnailAtIndex0(kThumbnailOptions)) {
-            EXPECT_LE(std::max(preview->width, preview->height), 500);
-        }
-    }
-}
+INSTANTIATE_TEST_SUITE_P(, Corpus, testing::ValuesIn(corpusFiles()));
 
 }  // namespace
 }  // namespace quillory
