@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "platform/mac/finder_output.h"
 #include "platform/qt/handover_protocol.h"
 #include "platform/qt/single_instance.h"
 
@@ -246,5 +247,40 @@ TEST(Handover, rejectsEverythingButLocalFileUrlsWithinTheLimits) {
               HandoverDecoder::Result::incomplete);
 }
 
+// Peer bytes reach the log visible and short; a backslash cannot forge an escape.
+TEST(Handover, showsPeerBytesVisiblyAndTurnsArgumentsIntoFileUrls) {
+    const std::pair<std::string, std::string> shown[] = {
+        {"caf\xc3\xa9 \xe2\x82\xac", "caf\xc3\xa9 \xe2\x82\xac"},
+        {"\x1b]0;\x07\r\x7f\xc2\x85", "\\x1b]0;\\x07\\x0d\\x7f\\xc2\\x85"},
+        {"lat\xe9 \xc0\xaf\xed\xa0\x80", "lat\\xe9 \\xc0\\xaf\\xed\\xa0\\x80"},
+        {"a\\x1b", "a\\x5cx1b"},
+        {std::string(119, 'a') + "\xc3\xa9", std::string(119, 'a') + "\\xc3..."}};
+    for (const auto& [bytes, text] : shown) EXPECT_EQ(visibleBytes(bytes), text);
+    // A name that is not UTF-8 keeps its bytes; a URL must already be escaped.
+    const std::pair<const char*, std::optional<std::string>> urls[] = {
+        {"a.jpg", "file:///work/a.jpg"},
+        {"../photos/My b.CR2", "file:///photos/My%20b.CR2"},
+        {"./x/../a:b.jpg", "file:///work/a:b.jpg"},
+        {"file://localhost/a.jpg", "file://localhost/a.jpg"},
+        {"/lat\xe9/a.jpg", "file:///lat%E9/a.jpg"},
+        {"https://example.org/a.jpg", std::nullopt},
+        {"file:///My Photos/a.jpg", std::nullopt},
+        {"", std::nullopt}};
+    for (const auto& [argument, url] : urls)
+        EXPECT_EQ(fileUrlForArgument(argument, "/work"), url) << argument;
+}
+
 }  // namespace
 }  // namespace quillory::qt
+
+// The Finder's answer on macOS, parsed everywhere: one URL a line, in its order.
+TEST(FinderOutput, givesOneUrlPerLineInTheFindersOrder) {
+    using Urls = std::vector<std::string>;
+    const std::pair<const char*, Urls> cases[] = {
+        {"", {}},
+        {"\n", {}},
+        {"file:///a.jpg", {"file:///a.jpg"}},
+        {"file:///a.jpg\r\nnot a url\n\nfile:///P/\n", {"file:///a.jpg", "not a url", "file:///P/"}}};
+    for (const auto& [output, urls] : cases)
+        EXPECT_EQ(quillory::mac::parseFinderSelectionOutput(output), urls) << output;
+}
