@@ -12,10 +12,9 @@ namespace quillory {
 namespace {
 
 namespace fs = std::filesystem;
-using support::Bytes;
 
 // Shows `bytes` as `name`: what is wrong with it, or empty.
-std::string show(const support::TempDir& dir, const std::string& name, const Bytes& bytes) {
+std::string show(const support::TempDir& dir, const std::string& name, const support::Bytes& bytes) {
     const fs::path photo = dir.write(name, bytes);
     return hostile::unsoundness(hostile::fill({hostile::urlOf(photo)}), photo, std::ssize(bytes));
 }
@@ -35,16 +34,16 @@ TEST(CorpusDamage, everyPhotoCutShortOrWithFlippedBytesIsShownSoundly) {
     for (const auto& [original, variants] : photos) {
         SCOPED_TRACE(original.filename().string());
         const std::string name = original.extension() == ".jpg" ? "photo.jpg" : "photo.CR2";
-        const Bytes bytes = support::readFile(original);
+        const support::Bytes bytes = support::readFile(original);
         std::uniform_int_distribution<std::size_t> where(0, std::min<std::size_t>(bytes.size(), 65536) - 1);
         for (int i = 0; i < variants; ++i) {
-            Bytes flipped = bytes;
+            support::Bytes flipped = bytes;
             const std::size_t at = where(random);
             flipped[at] ^= static_cast<std::uint8_t>(1 + random() % 255);
             EXPECT_EQ(show(dir, name, flipped), "") << "byte " << at << " now " << int(flipped[at]);
         }
         for (int k = 1; k <= variants; ++k) {
-            const Bytes cut(bytes.begin(), bytes.begin() + std::ssize(bytes) * k / variants);
+            const support::Bytes cut(bytes.begin(), bytes.begin() + std::ssize(bytes) * k / variants);
             EXPECT_EQ(show(dir, name, cut), "") << "cut at " << cut.size();
         }
     }

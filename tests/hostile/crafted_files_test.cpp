@@ -1,9 +1,14 @@
-// Photos crafted to break readers (tests/data/crafted, described in its README): frame headers
-// claiming gigapixels, EXIF directories that loop or point past their end, counts of 2^32-1,
-// CR2 pictures outside the file; and every input that once broke the fill (regressions/).
-// Each is shown soundly, within the fill's memory budget.
+// Files that are not what their name says, files that change under the program, and photos
+// crafted to break readers (tests/data/crafted, described in its README): frame headers claiming
+// gigapixels, EXIF directories that loop or point past their end, counts of 2^32-1, CR2 pictures
+// outside the file; and every input that once broke the fill (regressions/). Only regular files
+// are opened, nothing waits or crashes, and what the fill shows is sound and within its memory
+// budget.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include "platform/imageio/photo_file.h"
 #include "tests/hostile/hostile_support.h"
 
 namespace quillory {
@@ -78,6 +83,104 @@ TEST(FuzzRegression, everyKeptInputIsShownSoundly) {
         ++shown;
     }
     EXPECT_GT(shown, 0);
+}
+
+// The fixture `file` as `photo`, cut to `size` bytes when it is longer.
+void writeCut(const fs::path& photo, const char* file, std::uintmax_t size) {
+    support::writeFile(photo, support::readFile(support::data(file)));
+    if (size < fs::file_size(photo)) fs::resize_file(photo, size);
+}
+
+TEST(PathologicalFile, namedAsPhotoIsShownWithAbsentValuesAndNoPicture) {
+    const struct {
+        const char* name;
+        std::function<void(const fs::path& photo)> make;
+        const char* why;  // what the image service says; empty: opened
+        const char* urlSuffix = "";
+    } cases[] = {
+        // clang-format off
+        {"fifo without a writer", [](auto& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, "not a regular file"},
+        {"link to a device", [](auto& p) { fs::create_symlink("/dev/zero", p); }, "not a regular file"},
+        {"folder", [](auto& p) { fs::create_directory(p); }, "not a regular file"},
+        {"folder URL", [](auto& p) { fs::create_directory(p); }, "not a regular file", "/"},
+        {"dangling link", [](auto& p) { fs::create_symlink(p.parent_path() / "gone", p); }, "No such file or directory"},
+        {"link to itself", [](auto& p) { fs::create_symlink(p, p); }, "Too many levels of symbolic links"},
+        {"empty file", [](auto& p) { support::writeFile(p, {}); }, ""},
+        {"text", [](auto& p) { support::writeFile(p, {'h', 'i', '\n'}); }, ""},
+        // Regular to fstat, of size 0, yet never-ending when read.
+        {"link to a /proc file", [](auto& p) { fs::create_symlink("/proc/self/status", p); }, ""}
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const support::TempDir dir;
+        const fs::path photo = dir.path() / "photo.jpg";
+        c.make(photo);
+        std::string why;
+        (void)imageio::makeImageService()->createWithPath(photo.string(), &why);
+        EXPECT_EQ(why, c.why);
+        const hostile::FillOutcome shown = hostile::fill({hostile::urlOf(photo) + c.urlSuffix});
+        EXPECT_EQ(hostile::unsoundness(shown, photo, 0), "");
+        EXPECT_TRUE(!shown.picture &&
+                    shown.summary.find("\n(null) x (null) x (null) (null) \n") != std::string::npos)
+            << shown.summary;
+    }
+}
+
+// The path is looked at first, then opened: what it names by then must be the same regular file.
+TEST(PathologicalFile, swappedBetweenLookAndOpenIsRefused) {
+    const support::TempDir dir;
+    const std::string photo = dir.write("photo.jpg", {1, 2, 3});
+    const std::string other = dir.write("other.jpg", {4, 5, 6});
+    const std::string fifo = (dir.path() / "fifo.jpg").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    struct stat seen {};
+    ASSERT_EQ(::stat(photo.c_str(), &seen), 0);
+    const imageio::FileIdentity identity{seen.st_dev, seen.st_ino};
+    const std::pair<std::string, const char*> cases[] = {
+        {photo, ""}, {other, "replaced while being opened"}, {fifo, "not a regular file"}};
+    for (const auto& [path, reason] : cases) {
+        std::string why;
+        const auto file = imageio::PhotoFile::openSeen(path, identity, &why);  // never waits for a writer
+        EXPECT_EQ(why, reason) << path;
+        EXPECT_EQ(file != nullptr, why.empty());
+        if (file) {
+            EXPECT_EQ(::fcntl(file->fd(), F_GETFL) & O_NONBLOCK, 0);  // reads wait, as on a network mount
+        }
+    }
+}
+
+// The size is taken when the file is opened; whatever the file holds when the preview is made,
+// the preview is sound or none.
+TEST(PathologicalFile, changedBetweenReadsGivesASoundPreviewOrNone) {
+    const struct {
+        const char* file;
+        std::uintmax_t atOpen;  // the file's size when opened
+        std::uintmax_t atPreview;
+    } cases[] = {
+        // clang-format off
+        {"jpeg/o1.jpg", 3400, 99999},  // grown
+        {"jpeg/o1.jpg", 99999, 4500}, {"jpeg/o1.jpg", 99999, 2200}, {"jpeg/o1.jpg", 99999, 0},
+        {"jpeg/o6-thumbnail.jpg", 99999, 6000}, {"jpeg/o6-thumbnail.jpg", 99999, 16},
+        {"cr2/plain.CR2", 99999, 1300}, {"cr2/plain.CR2", 99999, 600}
+        // clang-format on
+    };
+    const auto images = imageio::makeImageService();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.file << " " << c.atOpen << " then " << c.atPreview);
+        const support::TempDir dir;
+        const fs::path photo = dir.path() / fs::path(c.file).filename();
+        writeCut(photo, c.file, c.atOpen);
+        const auto source = images->createWithPath(photo.string());
+        ASSERT_TRUE(source->copyPropertiesAtIndex0());
+        const auto opened = fs::file_size(photo);
+        writeCut(photo, c.file, c.atPreview);
+        EXPECT_EQ(source->copyProperties()->fileSize, static_cast<std::int64_t>(opened));
+        if (const auto preview = source->createThumbnailAtIndex0(kThumbnailOptions)) {
+            EXPECT_LE(std::max(preview->width, preview->height), 500);
+            EXPECT_EQ(preview->rgb.size(), static_cast<std::size_t>(preview->width) * preview->height * 3);
+        }
+    }
 }
 
 }  // namespace

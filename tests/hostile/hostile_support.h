@@ -1,15 +1,7 @@
 #pragma once
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <functional>
-#include <memory>
-#include <optional>
+#include <fstream>
 #include <regex>
-#include <string>
-#include <vector>
 
 #include "inspection/panel_fill.h"
 #include "inspection/read_queue.h"
@@ -48,9 +40,8 @@ inline FillOutcome fill(const std::vector<std::string>& selection) {
     Inspector inspector({query, *images, reads, [] { return std::optional<std::string>("1.2"); }, {}});
     inspector.setPanel(&panel);
     inspector.FillPanel();
-    FillOutcome shown{panel.summary, panel.previewHidden, panel.pictureSet, panel.picture, std::nullopt};
-    if (inspector.oldUrl()) shown.oldUrlPath = inspector.oldUrl()->path();
-    return shown;
+    return {panel.summary, panel.previewHidden, panel.pictureSet, panel.picture,
+            inspector.oldUrl() ? std::optional(inspector.oldUrl()->path()) : std::nullopt};
 }
 
 inline std::string urlOf(const fs::path& path) {
@@ -64,9 +55,9 @@ inline std::string unsoundness(const FillOutcome& shown, const fs::path& path, s
     const std::string& text = shown.summary;
     const std::string first =
         cleanText(path.filename().string()) + "  (" + std::to_string(bytes / 1000) + " kB) \n";
-    static const std::regex pixelLine(
+    static const std::regex pixels(
         R"(^(\d+|\(null\)) x (\d+|\(null\)) x (\d+|\(null\)) (RGB|Gray|CMYK|\(null\)) \n\n)");
-    if (text.rfind(first, 0) != 0 || !std::regex_search(text.substr(first.size()), pixelLine) ||
+    if (!text.starts_with(first) || !std::regex_search(text.substr(first.size(), 64), pixels) ||
         !text.ends_with("\n\n" + cleanText(path.parent_path().string())))
         return "the summary reads: " + text;
     if (shown.previewHidden || !shown.pictureSet) return "the preview was hidden or kept";
@@ -83,9 +74,7 @@ inline std::string unsoundness(const FillOutcome& shown, const fs::path& path, s
 // told (sanitizer builds, kernels that cannot reset the peak).
 inline long peakGrowthKiB(const std::function<void()>& work) {
     // "5" starts a new peak at the present resident size (Linux 4.0 and later).
-    const int fd = ::open("/proc/self/clear_refs", O_WRONLY | O_CLOEXEC);
-    const bool reset = fd >= 0 && ::write(fd, "5", 1) == 1;
-    if (fd >= 0) ::close(fd);
+    const bool reset = static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5" << std::flush);
     const long before = proc::statusKiB("VmRSS:");
     work();
     return reset && !support::kAddressSanitizer ? proc::statusKiB("VmHWM:") - before : 0;

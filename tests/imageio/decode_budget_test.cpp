@@ -38,12 +38,13 @@ TEST(DecodeBudget, streamFarLongerThanItsPictureCanNeedGivesNoPreview) {
 
 TEST(DecodeBudget, decoderMemoryGrowsWithTheStreamUpToItsCapWithoutOverflowing) {
     const std::pair<std::int64_t, long> cases[] = {
-        {0, 1L << 20},
-        {100 * 1024, 101L << 20},
-        {(kMaxDecoderMemory >> 10) - 1025, kMaxDecoderMemory - 1024},
+        // clang-format off
+        {0, 1L << 20}, {100 * 1024, 101L << 20}, {(kMaxDecoderMemory >> 10) - 1025, kMaxDecoderMemory - 1024},
         {kMaxDecoderMemory >> 10, kMaxDecoderMemory},
         {std::int64_t{1} << 53, kMaxDecoderMemory},  // sparse files on tmpfs, XFS, btrfs
-        {std::numeric_limits<std::int64_t>::max(), kMaxDecoderMemory}};
+        {std::numeric_limits<std::int64_t>::max(), kMaxDecoderMemory}
+        // clang-format on
+    };
     for (const auto& [bytes, memory] : cases) EXPECT_EQ(decoderMemoryFor(bytes), memory) << bytes << " bytes";
 }
 
