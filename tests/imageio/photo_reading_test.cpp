@@ -4,8 +4,12 @@
 
 #include "inspection/summary.h"
 #include "platform/imageio/image_service_factory.h"
+#include "platform/imageio/orientation.h"
 #include "tests/support/quadrants.h"
 #include "tests/support/support.h"
+
+// The preview rows name only the options they change.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace quillory {
 namespace {
@@ -25,8 +29,8 @@ TEST(PhotoProperties, areReadAsStored) {
         std::string summary;
     } cases[] = {
         // clang-format off
-        {"jpeg/bare.jpg", {}, "64 x 48 x 8 RGB \n\n"}, {"jpeg/progressive.jpg", {}, "64 x 48 x 8 RGB \n\n"},
-        {"jpeg/gray.jpg", {}, "64 x 48 x 8 Gray \n\n"}, {"jpeg/cmyk.jpg", {}, "64 x 48 x 8 CMYK \n\n"},
+        {"jpeg/progressive.jpg", {}, "64 x 48 x 8 RGB \n\n"}, {"jpeg/gray.jpg", {}, "64 x 48 x 8 Gray \n\n"},
+        {"jpeg/cmyk.jpg", {}, "64 x 48 x 8 CMYK \n\n"},
         {"jpeg/12bit.jpg", {}, "64 x 48 x 12 RGB \n\n"},  // what the frame claims, though it cannot be decoded
         {"jpeg/o3.jpg", 3, "400 x 300 x 8 RGB \n\n"}, {"jpeg/orientation-0.jpg", {}, "16 x 16 x 8 RGB \n\n"},
         {"jpeg/orientation-9.jpg", {}, "16 x 16 x 8 RGB \n\n"}, {"jpeg/orientation-300.jpg", {}, "16 x 16 x 8 RGB \n\n"},
@@ -53,7 +57,6 @@ TEST(PhotoProperties, areReadAsStored) {
     }
 }
 
-enum Options { kDefault, kEmbeddedOnly, kAsStored, kSmall, kAlways };
 enum Look { kAny, kUpright, kStoredTurnedLeft, kGreyOfGreen, kTopLeftRed };
 
 // The sharpest picture that decodes, upright, within 500 px: the image (every orientation) or
@@ -64,7 +67,7 @@ TEST(PhotoPreview, isTheSharpestPictureThatDecodesUprightWithinTheLimit) {
         int width;  // 0: no preview
         int height;
         Look look = kUpright;
-        Options options = kDefault;
+        ThumbnailOptions options = {};
     } cases[] = {
         // clang-format off
         {"jpeg/o1.jpg", 400, 300}, {"jpeg/o2.jpg", 400, 300}, {"jpeg/o3.jpg", 400, 300}, {"jpeg/o4.jpg", 400, 300},
@@ -81,11 +84,13 @@ TEST(PhotoPreview, isTheSharpestPictureThatDecodesUprightWithinTheLimit) {
         // Frames a preview cannot afford or libjpeg cannot decode: only the thumbnail serves.
         {"jpeg/30000x30000.jpg", 0, 0}, {"jpeg/12bit.jpg", 0, 0}, {"jpeg/30000x30000-thumbnail.jpg", 160, 120},
         {"jpeg/progressive-14000x14000-thumbnail.jpg", 160, 120}, {"jpeg/12bit-thumbnail.jpg", 160, 120},
-        // The options.
-        {"jpeg/o6.jpg", 0, 0, kAny, kEmbeddedOnly}, {"jpeg/o6-thumbnail.jpg", 160, 120, kUpright, kEmbeddedOnly},
-        {"jpeg/o6.jpg", 300, 400, kStoredTurnedLeft, kAsStored}, {"jpeg/o6.jpg", 100, 75, kUpright, kSmall},
-        {"jpeg/o6-thumbnail.jpg", 100, 75, kUpright, kSmall}, {"jpeg/o6-thumbnail.jpg", 400, 300, kUpright, kAlways},
-        {"jpeg/o6-600x800.jpg", 375, 500, kUpright, kAlways},  // asked for 4000 px
+        // The options: the EXIF thumbnail only, no turning, a smaller limit, the image always.
+        {"jpeg/o6.jpg", 0, 0, kAny, {.createThumbnailFromImageIfAbsent = false}},
+        {"jpeg/o6-thumbnail.jpg", 160, 120, kUpright, {.createThumbnailFromImageIfAbsent = false}},
+        {"jpeg/o6.jpg", 300, 400, kStoredTurnedLeft, {.createThumbnailWithTransform = false}},
+        {"jpeg/o6-thumbnail.jpg", 100, 75, kUpright, {.thumbnailMaxPixelSize = 100}},
+        {"jpeg/o6-thumbnail.jpg", 400, 300, kUpright, {.createThumbnailFromImageAlways = true}},
+        {"jpeg/o6-600x800.jpg", 375, 500, kUpright, {.createThumbnailFromImageAlways = true, .thumbnailMaxPixelSize = 4000}},
         // CR2: the large preview, else the RGB strip, else the thumbnail, turned as the raw
         // file says (never as the preview's own EXIF says).
         {"cr2/large-preview.CR2", 500, 333}, {"cr2/dummy-preview-rgb-strip.CR2", 80, 60},
@@ -94,14 +99,8 @@ TEST(PhotoPreview, isTheSharpestPictureThatDecodesUprightWithinTheLimit) {
         // clang-format on
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.file << " option " << static_cast<int>(c.options));
-        ThumbnailOptions options;
-        options.createThumbnailFromImageIfAbsent = c.options != kEmbeddedOnly;
-        options.createThumbnailWithTransform = c.options != kAsStored;
-        options.createThumbnailFromImageAlways = c.options == kAlways;
-        if (c.options == kSmall) options.thumbnailMaxPixelSize = 100;
-        if (c.options == kAlways) options.thumbnailMaxPixelSize = 4000;
-        const auto preview = open(c.file)->createThumbnailAtIndex0(options);
+        SCOPED_TRACE(::testing::Message() << c.file << " at most " << c.options.thumbnailMaxPixelSize);
+        const auto preview = open(c.file)->createThumbnailAtIndex0(c.options);
         ASSERT_EQ(preview.has_value(), c.width > 0);
         if (!preview) continue;
         EXPECT_EQ(std::pair(preview->width, preview->height), std::pair(c.width, c.height));
@@ -112,6 +111,21 @@ TEST(PhotoPreview, isTheSharpestPictureThatDecodesUprightWithinTheLimit) {
                                             {kBlack, kWhite, kBlack, kWhite}, {kRed, seen.topRight, seen.bottomLeft, seen.bottomRight}};
         // clang-format on
         EXPECT_TRUE(support::looksLike(*preview, looks[static_cast<int>(c.look)]));
+    }
+}
+
+// Every orientation, on a 3 x 2 picture whose pixels are numbered: where each one goes.
+TEST(PhotoPreview, turnsEveryPixelToItsUprightPlace) {
+    const std::pair<int, std::vector<int>> cases[] = {
+        {1, {0, 1, 2, 3, 4, 5}}, {2, {2, 1, 0, 5, 4, 3}}, {3, {5, 4, 3, 2, 1, 0}}, {4, {3, 4, 5, 0, 1, 2}},
+        {5, {0, 3, 1, 4, 2, 5}}, {6, {3, 0, 4, 1, 5, 2}}, {7, {5, 2, 4, 1, 3, 0}}, {8, {2, 5, 1, 4, 0, 3}}};
+    for (const auto& [orientation, expected] : cases) {
+        Bitmap stored{3, 2, {}};
+        for (std::uint8_t i = 0; i < 6; ++i) stored.rgb.insert(stored.rgb.end(), {i, i, i});
+        const Bitmap upright = imageio::orientUpright(stored, orientation);
+        std::vector<int> seen;
+        for (std::size_t i = 0; i < upright.rgb.size(); i += 3) seen.push_back(upright.rgb[i]);
+        EXPECT_EQ(seen, expected) << orientation;
     }
 }
 

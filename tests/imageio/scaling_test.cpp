@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
-#include <vector>
 
 #include "platform/imageio/area_scaler.h"
 
