@@ -1,286 +1,131 @@
 // The image service on the committed fixture photos of tests/data: what it reads from each, and
 // the upright preview it makes.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include "inspection/summary.h"
 #include "platform/imageio/image_service_factory.h"
+#include "platform/imageio/orientation.h"
 #include "tests/support/quadrants.h"
 #include "tests/support/support.h"
 
+// The preview rows name only the options they change.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 namespace quillory {
 namespace {
-
-namespace fs = std::filesystem;
-using support::Bytes;
-using support::Quadrants;
 
 std::unique_ptr<ImageSource> open(const std::string& file) {
     return imageio::makeImageService()->createWithPath(support::data(file).string());
 }
 
-struct PropertiesCase {
-    const char* file;
-    int width;
-    int height;
-    int depth;
-    const char* colours;
-    std::optional<int> orientation;
-    std::optional<std::string> model;
-};
-void PrintTo(const PropertiesCase& c, std::ostream* os) {
-    *os << c.file;
-}
-
-class PhotoProperties : public ::testing::TestWithParam<PropertiesCase> {};
-
-TEST_P(PhotoProperties, areReadAsStored) {
-    const PropertiesCase& c = GetParam();
-    const auto source = open(c.file);
-    ASSERT_NE(source, nullptr);
-    const auto properties = source->copyPropertiesAtIndex0();
-    ASSERT_TRUE(properties);
-    EXPECT_EQ(properties->pixelWidth, c.width);
-    EXPECT_EQ(properties->pixelHeight, c.height);
-    EXPECT_EQ(properties->depth, c.depth);
-    EXPECT_EQ(properties->colorModel, c.colours);
-    EXPECT_EQ(properties->orientation, c.orientation);
-    EXPECT_EQ(properties->tiff ? properties->tiff->model : std::nullopt, c.model);
-    EXPECT_EQ(source->copyProperties()->fileSize,
-              static_cast<std::int64_t>(fs::file_size(support::data(c.file))));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Fixtures, PhotoProperties,
-    ::testing::Values(
-        PropertiesCase{"jpeg/bare.jpg", 64, 48, 8, "RGB", {}, {}},
-        PropertiesCase{"jpeg/progressive.jpg", 64, 48, 8, "RGB", {}, {}},
-        PropertiesCase{"jpeg/gray.jpg", 64, 48, 8, "Gray", {}, {}},
-        PropertiesCase{"jpeg/cmyk.jpg", 64, 48, 8, "CMYK", {}, {}},
-        // What the frame claims, even where it cannot be decoded.
-        PropertiesCase{"crafted/frameOf65535Squared.jpg", 65535, 65535, 8, "RGB", {}, {}},
-        PropertiesCase{"jpeg/30000x30000.jpg", 30000, 30000, 8, "RGB", {}, {}},
-        PropertiesCase{"jpeg/12bit.jpg", 64, 48, 12, "RGB", {}, {}},
-        PropertiesCase{"jpeg/o3.jpg", 400, 300, 8, "RGB", 3, {}},
-        PropertiesCase{"jpeg/orientation-0.jpg", 16, 16, 8, "RGB", {}, {}},
-        PropertiesCase{"jpeg/orientation-9.jpg", 16, 16, 8, "RGB", {}, {}},
-        PropertiesCase{"jpeg/orientation-300.jpg", 16, 16, 8, "RGB", {}, {}},
-        PropertiesCase{"jpeg/exif.jpg", 64, 48, 8, "RGB", 6, "Demo Cam"},
-        PropertiesCase{"jpeg/stray-bytes.jpg", 64, 48, 8, "RGB", {}, "Stray"},
-        // A CR2 is described by its raw image, never by its preview.
-        PropertiesCase{"cr2/exif-12bit.CR2", 5184, 3456, 12, "RGB", 1, "Canon EOS Fixture"},
-        PropertiesCase{"cr2/makernote-65535-entries.CR2", 3504, 2336, 14, "RGB", 1, "Canon EOS Fixture"},
-        PropertiesCase{"cr2/sensor-size.CR2", 5200, 3500, 14, "RGB", 1, "Canon EOS Fixture"},
-        PropertiesCase{"cr2/preview-turned-180.CR2", 5200, 3500, 14, "RGB", 1, "Canon EOS Fixture"},
-        PropertiesCase{"cr2/large-preview.CR2", 5200, 3500, 14, "RGB", 6, "Canon EOS Fixture"}));
-
-struct ExifCase {
-    const char* file;
-    std::optional<std::string> date;
-    std::optional<double> exposure;
-    std::optional<double> fNumber;
-    std::optional<double> focalLength;
-    std::optional<std::vector<std::int64_t>> iso;
-};
-void PrintTo(const ExifCase& c, std::ostream* os) {
-    *os << c.file;
-}
-
-class PhotoExif : public ::testing::TestWithParam<ExifCase> {};
-
-TEST_P(PhotoExif, givesTheStoredValuesAndLeavesTheRestAbsent) {
-    const ExifCase& c = GetParam();
-    const auto properties = open(c.file)->copyPropertiesAtIndex0();
-    ASSERT_TRUE(properties && properties->exif);
-    EXPECT_EQ(properties->exif->dateTimeOriginal, c.date);
-    EXPECT_EQ(properties->exif->exposureTime.has_value(), c.exposure.has_value());
-    EXPECT_DOUBLE_EQ(properties->exif->exposureTime.value_or(0), c.exposure.value_or(0));
-    EXPECT_EQ(properties->exif->fNumber, c.fNumber);
-    EXPECT_EQ(properties->exif->focalLength, c.focalLength);
-    EXPECT_EQ(properties->exif->isoSpeedRatings, c.iso);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Fixtures, PhotoExif,
-    ::testing::Values(
-        ExifCase{"jpeg/exif.jpg", "2015:07:04 09:30:00", 0.004, 2.8, 50.0,
-                 std::vector<std::int64_t>{200, 400}},
-        ExifCase{"jpeg/exif-date-only.jpg", "2001:02:03 04:05:06", {}, {}, {}, {}},
-        ExifCase{"cr2/exif-12bit.CR2", "2016:01:02 03:04:05", 1.0 / 60, 5.6, 35.0,
-                 std::vector<std::int64_t>{800}},
-        // The maker note is never parsed: a directory in it claiming 65535 entries spoils nothing.
-        ExifCase{"cr2/makernote-65535-entries.CR2", "2016:01:02 03:04:05", 1.0 / 60, 5.6, 35.0,
-                 std::vector<std::int64_t>{800}}));
-
-TEST(PhotoExif, isAbsentWhereTheFileHasNoExifDirectory) {
-    for (const char* file : {"jpeg/bare.jpg", "jpeg/o3.jpg"}) {
-        const auto properties = open(file)->copyPropertiesAtIndex0();
+// What the summary shows of each photo between its name and its folder, and the orientation
+// its preview is turned by.
+TEST(PhotoProperties, areReadAsStored) {
+    const std::string kCanon =
+        "Taken on 2016:01:02 03:04:05 \nModel Canon EOS Fixture \n35mm 1/60s F5.6 ISO 800";
+    const struct {
+        const char* file;
+        std::optional<int> orientation;
+        std::string summary;
+    } cases[] = {
+        // clang-format off
+        {"jpeg/progressive.jpg", {}, "64 x 48 x 8 RGB \n\n"}, {"jpeg/gray.jpg", {}, "64 x 48 x 8 Gray \n\n"},
+        {"jpeg/cmyk.jpg", {}, "64 x 48 x 8 CMYK \n\n"},
+        {"jpeg/12bit.jpg", {}, "64 x 48 x 12 RGB \n\n"},  // what the frame claims, though it cannot be decoded
+        {"jpeg/o3.jpg", 3, "400 x 300 x 8 RGB \n\n"}, {"jpeg/orientation-0.jpg", {}, "16 x 16 x 8 RGB \n\n"},
+        {"jpeg/orientation-9.jpg", {}, "16 x 16 x 8 RGB \n\n"}, {"jpeg/orientation-300.jpg", {}, "16 x 16 x 8 RGB \n\n"},
+        {"jpeg/exif.jpg", 6,  // the model padded with blanks and NULs
+         "64 x 48 x 8 RGB \n\nTaken on 2015:07:04 09:30:00 \nModel Demo Cam \n50mm 1/250s F2.8 ISO 200"},
+        {"jpeg/exif-date-only.jpg", {}, "64 x 48 x 8 RGB \n\nTaken on 2001:02:03 04:05:06 \n"},
+        {"jpeg/stray-bytes.jpg", {}, "64 x 48 x 8 RGB \n\nModel Stray \n(null)mm (null)s F(null) ISO 0"},
+        // A CR2 is described by its raw image, never by its preview; its maker note is never parsed.
+        {"cr2/exif-12bit.CR2", 1, "5184 x 3456 x 12 RGB \n\n" + kCanon},
+        {"cr2/makernote-65535-entries.CR2", 1, "3504 x 2336 x 14 RGB \n\n" + kCanon},
+        {"cr2/sensor-size.CR2", 1, "5200 x 3500 x 14 RGB \n\n" + kCanon},
+        {"cr2/preview-turned-180.CR2", 1, "5200 x 3500 x 14 RGB \n\n" + kCanon},
+        {"cr2/large-preview.CR2", 6, "5200 x 3500 x 14 RGB \n\n" + kCanon}
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        const auto source = open(c.file);
+        const auto properties = source->copyPropertiesAtIndex0();
         ASSERT_TRUE(properties);
-        EXPECT_FALSE(properties->exif) << file;
+        EXPECT_EQ(properties->orientation, c.orientation) << c.file;
+        const std::string summary = composeSummary(c.file, source->copyProperties(), properties);
+        const std::size_t start = summary.find('\n') + 1;
+        EXPECT_EQ(summary.substr(start, summary.rfind("\n\n") - start), c.summary) << c.file;
     }
 }
 
-enum class Options { kDefault, kEmbeddedOnly, kAsStored, kSmall };
-enum class Look { kAny, kUpright, kStoredTurnedLeft, kGreyOfGreen, kTopLeftRed };
+enum Look { kAny, kUpright, kStoredTurnedLeft, kGreyOfGreen, kTopLeftRed };
 
-struct PreviewCase {
-    const char* file;
-    int width;  // 0: no preview
-    int height;
-    Look look = Look::kUpright;
-    Options options = Options::kDefault;
-};
-void PrintTo(const PreviewCase& c, std::ostream* os) {
-    *os << c.file << " option " << static_cast<int>(c.options);
-}
-
-class PhotoPreview : public ::testing::TestWithParam<PreviewCase> {};
-
-TEST_P(PhotoPreview, isTheSharpestPictureThatDecodesUprightWithinTheLimit) {
-    const PreviewCase& c = GetParam();
-    ThumbnailOptions options;
-    options.createThumbnailFromImageIfAbsent = c.options != Options::kEmbeddedOnly;
-    options.createThumbnailWithTransform = c.options != Options::kAsStored;
-    if (c.options == Options::kSmall) options.thumbnailMaxPixelSize = 100;
-    const auto source = open(c.file);
-    ASSERT_NE(source, nullptr);
-    const auto preview = source->createThumbnailAtIndex0(options);
-    ASSERT_EQ(preview.has_value(), c.width > 0);
-    if (!preview) return;
-    EXPECT_EQ(preview->width, c.width);
-    EXPECT_EQ(preview->height, c.height);
-    const Quadrants seen = support::sampleQuadrants(*preview);
-    switch (c.look) {
-        case Look::kAny:
-            break;
-        case Look::kUpright:
-            EXPECT_TRUE(support::looksLike(*preview));
-            break;
-        case Look::kStoredTurnedLeft:
-            EXPECT_TRUE(support::looksLike(
-                *preview, {support::kGreen, support::kWhite, support::kRed, support::kBlue}));
-            break;
-        case Look::kGreyOfGreen:
-            EXPECT_TRUE(support::looksLike(
-                *preview, {support::kBlack, support::kWhite, support::kBlack, support::kWhite}));
-            break;
-        case Look::kTopLeftRed:
-            EXPECT_TRUE(support::near(seen.topLeft, support::kRed));
-            break;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Fixtures, PhotoPreview,
-    ::testing::Values(
-        // Every orientation, from the image and from the EXIF thumbnail.
-        PreviewCase{"jpeg/o1.jpg", 400, 300}, PreviewCase{"jpeg/o2.jpg", 400, 300},
-        PreviewCase{"jpeg/o3.jpg", 400, 300}, PreviewCase{"jpeg/o4.jpg", 400, 300},
-        PreviewCase{"jpeg/o5.jpg", 400, 300}, PreviewCase{"jpeg/o6.jpg", 400, 300},
-        PreviewCase{"jpeg/o7.jpg", 400, 300}, PreviewCase{"jpeg/o8.jpg", 400, 300},
-        PreviewCase{"jpeg/o6-thumbnail.jpg", 160, 120},
-        // Shrunk to 500 px keeping the aspect, never enlarged.
-        PreviewCase{"jpeg/o6-600x800.jpg", 375, 500}, PreviewCase{"jpeg/501x10.jpg", 500, 10, Look::kAny},
-        PreviewCase{"jpeg/o1-cut.jpg", 400, 300, Look::kTopLeftRed},
-        PreviewCase{"jpeg/progressive.jpg", 64, 48}, PreviewCase{"jpeg/cmyk.jpg", 64, 48},
-        PreviewCase{"jpeg/gray.jpg", 64, 48, Look::kGreyOfGreen},
+// The sharpest picture that decodes, upright, within 500 px: the image (every orientation) or
+// the EXIF thumbnail, as the options ask.
+TEST(PhotoPreview, isTheSharpestPictureThatDecodesUprightWithinTheLimit) {
+    const struct {
+        const char* file;
+        int width;  // 0: no preview
+        int height;
+        Look look = kUpright;
+        ThumbnailOptions options = {};
+    } cases[] = {
+        // clang-format off
+        {"jpeg/o1.jpg", 400, 300}, {"jpeg/o2.jpg", 400, 300}, {"jpeg/o3.jpg", 400, 300}, {"jpeg/o4.jpg", 400, 300},
+        {"jpeg/o5.jpg", 400, 300}, {"jpeg/o6.jpg", 400, 300}, {"jpeg/o7.jpg", 400, 300}, {"jpeg/o8.jpg", 400, 300},
+        {"jpeg/o6-thumbnail.jpg", 160, 120},
+        {"jpeg/o6-600x800.jpg", 375, 500},  // shrunk to 500 px keeping the aspect, never enlarged
+        {"jpeg/o1-cut.jpg", 400, 300, kTopLeftRed}, {"jpeg/progressive.jpg", 64, 48}, {"jpeg/cmyk.jpg", 64, 48},
+        {"jpeg/gray.jpg", 64, 48, kGreyOfGreen},
         // A thumbnail that does not decode counts as none; one left behind by editing (the
         // image turned or shrunk since) is passed over unless the image does not decode.
-        PreviewCase{"jpeg/thumbnail-dummy.jpg", 400, 300}, PreviewCase{"jpeg/thumbnail-cut.jpg", 400, 300},
-        PreviewCase{"jpeg/thumbnail-unturned.jpg", 300, 400, Look::kAny},
-        PreviewCase{"jpeg/thumbnail-larger.jpg", 100, 75},
-        PreviewCase{"jpeg/thumbnail-unturned-12bit.jpg", 160, 120},
+        {"jpeg/thumbnail-dummy.jpg", 400, 300}, {"jpeg/thumbnail-cut.jpg", 400, 300},
+        {"jpeg/thumbnail-unturned.jpg", 300, 400, kAny}, {"jpeg/thumbnail-larger.jpg", 100, 75},
+        {"jpeg/thumbnail-unturned-12bit.jpg", 160, 120},
         // Frames a preview cannot afford or libjpeg cannot decode: only the thumbnail serves.
-        PreviewCase{"crafted/frameOf65535Squared.jpg", 0, 0}, PreviewCase{"jpeg/30000x30000.jpg", 0, 0},
-        PreviewCase{"jpeg/12bit.jpg", 0, 0}, PreviewCase{"jpeg/65535x65535-thumbnail.jpg", 160, 120},
-        PreviewCase{"jpeg/30000x30000-thumbnail.jpg", 160, 120},
-        PreviewCase{"jpeg/progressive-14000x14000-thumbnail.jpg", 160, 120},
-        PreviewCase{"jpeg/12bit-thumbnail.jpg", 160, 120},
-        // The options.
-        PreviewCase{"jpeg/o6.jpg", 0, 0, Look::kAny, Options::kEmbeddedOnly},
-        PreviewCase{"jpeg/o6-thumbnail.jpg", 160, 120, Look::kUpright, Options::kEmbeddedOnly},
-        PreviewCase{"jpeg/o6.jpg", 300, 400, Look::kStoredTurnedLeft, Options::kAsStored},
-        PreviewCase{"jpeg/o6.jpg", 100, 75, Look::kUpright, Options::kSmall},
-        PreviewCase{"jpeg/o6-thumbnail.jpg", 100, 75, Look::kUpright, Options::kSmall},
+        {"jpeg/30000x30000.jpg", 0, 0}, {"jpeg/12bit.jpg", 0, 0}, {"jpeg/30000x30000-thumbnail.jpg", 160, 120},
+        {"jpeg/progressive-14000x14000-thumbnail.jpg", 160, 120}, {"jpeg/12bit-thumbnail.jpg", 160, 120},
+        // The options: the EXIF thumbnail only, no turning, a smaller limit, the image always.
+        {"jpeg/o6.jpg", 0, 0, kAny, {.createThumbnailFromImageIfAbsent = false}},
+        {"jpeg/o6-thumbnail.jpg", 160, 120, kUpright, {.createThumbnailFromImageIfAbsent = false}},
+        {"jpeg/o6.jpg", 300, 400, kStoredTurnedLeft, {.createThumbnailWithTransform = false}},
+        {"jpeg/o6-thumbnail.jpg", 100, 75, kUpright, {.thumbnailMaxPixelSize = 100}},
+        {"jpeg/o6-thumbnail.jpg", 400, 300, kUpright, {.createThumbnailFromImageAlways = true}},
+        {"jpeg/o6-600x800.jpg", 375, 500, kUpright, {.createThumbnailFromImageAlways = true, .thumbnailMaxPixelSize = 4000}},
         // CR2: the large preview, else the RGB strip, else the thumbnail, turned as the raw
         // file says (never as the preview's own EXIF says).
-        PreviewCase{"cr2/large-preview.CR2", 500, 333},
-        PreviewCase{"cr2/dummy-preview-rgb-strip.CR2", 80, 60},
-        PreviewCase{"cr2/dummy-preview.CR2", 160, 120}, PreviewCase{"cr2/cut-preview.CR2", 160, 120},
-        PreviewCase{"cr2/nothing-decodes.CR2", 0, 0}, PreviewCase{"cr2/preview-turned-180.CR2", 200, 150}));
-
-TEST(ImageService, opensNothingButRegularFilesAndSaysWhy) {
-    const support::TempDir dir;
-    ASSERT_EQ(::mkfifo((dir.path() / "fifo.jpg").c_str(), 0600), 0);  // a blocking open would hang
-    fs::create_directory(dir.path() / "folder.jpg");
-    fs::create_symlink("/dev/null", dir.path() / "device.jpg");
-    fs::create_symlink(dir.path() / "gone.jpg", dir.path() / "dangling.jpg");
-    const std::pair<const char*, const char*> cases[] = {
-        {"fifo.jpg", "not a regular file"},           {"folder.jpg", "not a regular file"},
-        {"device.jpg", "not a regular file"},         {"dangling.jpg", "No such file or directory"},
-        {"missing.jpg", "No such file or directory"},
+        {"cr2/large-preview.CR2", 500, 333}, {"cr2/dummy-preview-rgb-strip.CR2", 80, 60},
+        {"cr2/dummy-preview.CR2", 160, 120}, {"cr2/cut-preview.CR2", 160, 120},
+        {"cr2/nothing-decodes.CR2", 0, 0}, {"cr2/preview-turned-180.CR2", 200, 150}
+        // clang-format on
     };
-    const auto service = imageio::makeImageService();
-    for (const auto& [name, reason] : cases) {
-        std::string why;
-        EXPECT_EQ(service->createWithPath((dir.path() / name).string(), &why), nullptr) << name;
-        EXPECT_EQ(why, reason) << name;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.file << " at most " << c.options.thumbnailMaxPixelSize);
+        const auto preview = open(c.file)->createThumbnailAtIndex0(c.options);
+        ASSERT_EQ(preview.has_value(), c.width > 0);
+        if (!preview) continue;
+        EXPECT_EQ(std::pair(preview->width, preview->height), std::pair(c.width, c.height));
+        using support::kBlack, support::kBlue, support::kGreen, support::kRed, support::kWhite;
+        const support::Quadrants seen = support::sampleQuadrants(*preview);
+        // clang-format off
+        const support::Quadrants looks[] = {seen, support::kUpright, {kGreen, kWhite, kRed, kBlue},
+                                            {kBlack, kWhite, kBlack, kWhite}, {kRed, seen.topRight, seen.bottomLeft, seen.bottomRight}};
+        // clang-format on
+        EXPECT_TRUE(support::looksLike(*preview, looks[static_cast<int>(c.look)]));
     }
 }
 
-TEST(ImageService, givesSizeButNoImageForFilesOfNoKnownKind) {
-    const std::pair<const char*, Bytes> cases[] = {
-        {"notes.jpg", Bytes{'h', 'e', 'l', 'l', 'o', '\n'}},
-        {"empty.jpg", Bytes{}},
-        {"plain.tif.CR2", Bytes{'I', 'I', 42, 0, 8, 0, 0, 0, 0, 0, 0, 0}},
-        {"start-only.jpg", Bytes{0xFF, 0xD8}},
-    };
-    const support::TempDir dir;
-    const auto service = imageio::makeImageService();
-    for (const auto& [name, bytes] : cases) {
-        SCOPED_TRACE(name);
-        const auto source = service->createWithPath(dir.write(name, bytes));
-        ASSERT_NE(source, nullptr);
-        EXPECT_FALSE(source->copyPropertiesAtIndex0());
-        EXPECT_EQ(source->copyProperties()->fileSize, static_cast<std::int64_t>(bytes.size()));
-        EXPECT_FALSE(source->createThumbnailAtIndex0(kThumbnailOptions));
-    }
-}
-
-TEST(ImageService, readsPhotoThroughSymlinkAndByContentNotName) {
-    const support::TempDir dir;
-    fs::create_symlink(dir.copy("jpeg/o6-thumbnail.jpg", "named wrongly.CR2"), dir.path() / "link.jpg");
-    const auto source = imageio::makeImageService()->createWithPath((dir.path() / "link.jpg").string());
-    ASSERT_NE(source, nullptr);
-    EXPECT_EQ(source->copyPropertiesAtIndex0()->colorModel, "RGB");
-    EXPECT_TRUE(source->createThumbnailAtIndex0(kThumbnailOptions));
-}
-
-// Every prefix of a photo, and the photo with each header byte replaced: nothing may crash,
-// hang or read out of bounds (the sanitizer build watches the last), and a preview is sound.
-TEST(ImageService, survivesEveryTruncationAndHeaderByteDamage) {
-    const support::TempDir dir;
-    const auto service = imageio::makeImageService();
-    const auto readEverything = [&](const Bytes& bytes) {
-        const auto source = service->createWithPath(dir.write("photo.jpg", bytes));
-        if (!source) return;
-        (void)source->copyPropertiesAtIndex0();
-        EXPECT_EQ(source->copyProperties()->fileSize, static_cast<std::int64_t>(bytes.size()));
-        if (const auto preview = source->createThumbnailAtIndex0(kThumbnailOptions)) {
-            EXPECT_LE(std::max(preview->width, preview->height), 500);
-            EXPECT_EQ(preview->rgb.size(), static_cast<std::size_t>(preview->width) * preview->height * 3);
-        }
-    };
-    for (const char* file : {"jpeg/o6-thumbnail.jpg", "cr2/plain.CR2"}) {
-        SCOPED_TRACE(file);
-        const Bytes photo = support::readFile(support::data(file));
-        for (std::size_t length = 0; length < photo.size(); length += 1 + length / 16)
-            readEverything(Bytes(photo.begin(), photo.begin() + static_cast<std::ptrdiff_t>(length)));
-        for (std::size_t at = 0; at < std::min<std::size_t>(photo.size(), 600); ++at) {
-            Bytes damaged = photo;
-            damaged[at] ^= 0xA5;
-            readEverything(damaged);
-        }
+// Every orientation, on a 3 x 2 picture whose pixels are numbered: where each one goes.
+TEST(PhotoPreview, turnsEveryPixelToItsUprightPlace) {
+    const std::pair<int, std::vector<int>> cases[] = {
+        {1, {0, 1, 2, 3, 4, 5}}, {2, {2, 1, 0, 5, 4, 3}}, {3, {5, 4, 3, 2, 1, 0}}, {4, {3, 4, 5, 0, 1, 2}},
+        {5, {0, 3, 1, 4, 2, 5}}, {6, {3, 0, 4, 1, 5, 2}}, {7, {5, 2, 4, 1, 3, 0}}, {8, {2, 5, 1, 4, 0, 3}}};
+    for (const auto& [orientation, expected] : cases) {
+        Bitmap stored{3, 2, {}};
+        for (std::uint8_t i = 0; i < 6; ++i) stored.rgb.insert(stored.rgb.end(), {i, i, i});
+        const Bitmap upright = imageio::orientUpright(stored, orientation);
+        std::vector<int> seen;
+        for (std::size_t i = 0; i < upright.rgb.size(); i += 3) seen.push_back(upright.rgb[i]);
+        EXPECT_EQ(seen, expected) << orientation;
     }
 }
 
