@@ -1,6 +1,7 @@
 // The image service on the committed fixture photos of tests/data: what it reads from each, and
 // the upright preview it makes.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "inspection/summary.h"
 #include "platform/imageio/image_service_factory.h"
@@ -55,6 +56,17 @@ TEST(PhotoProperties, areReadAsStored) {
         const std::size_t start = summary.find('\n') + 1;
         EXPECT_EQ(summary.substr(start, summary.rfind("\n\n") - start), c.summary) << c.file;
     }
+}
+
+// Started with standard input closed (as some launchers do), the photo gets descriptor 0.
+TEST(PhotoProperties, areReadWhenStandardInputIsClosed) {
+    const int saved = ::dup(0);
+    ::close(0);
+    std::optional<ImageProperties> read;
+    if (auto image = open("jpeg/exif.jpg")) read = image->copyPropertiesAtIndex0();
+    ::dup2(saved, 0);
+    ::close(saved);
+    EXPECT_TRUE(read && read->pixelWidth == 64);
 }
 
 enum Look { kAny, kUpright, kStoredTurnedLeft, kGreyOfGreen, kTopLeftRed };
