@@ -10,8 +10,9 @@
 #include <functional>
 #include <map>
 #include <numeric>
-#include <regex>
 #include <sstream>
+
+#include <strings.h>
 
 #include "platform/imageio/image_service_factory.h"
 #include "tests/support/support.h"
@@ -151,9 +152,10 @@ TEST_P(Corpus, readsAsTheReferenceDoes) {
     if (GetParam().empty()) GTEST_SKIP() << "no corpus at " << support::corpus() << ": nothing to read";
     const fs::path file = support::corpus() / GetParam();
     ::setenv("PHOTO", file.c_str(), 1);
+    const std::string type = GetParam().substr(0, 4) + fs::path(GetParam()).extension().string();
+    const bool raw = !::strcasecmp(type.c_str(), "cr2/.cr2");
     const bool photo =
-        std::regex_match(GetParam(), std::regex("jpg/.*\\.jpe?g|cr2/.*\\.cr2", std::regex::icase));
-    const bool raw = photo && GetParam().starts_with("cr2/");
+        raw || !::strcasecmp(type.c_str(), "jpg/.jpg") || !::strcasecmp(type.c_str(), "jpg/.jpeg");
     const auto source = imageio::makeImageService()->createWithPath(file.string());
     ASSERT_NE(source, nullptr);
     EXPECT_EQ(source->copyProperties()->fileSize, static_cast<std::int64_t>(fs::file_size(file)));
