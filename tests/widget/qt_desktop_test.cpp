@@ -137,10 +137,10 @@ TEST(PanelWindow, translucentBodyOpaqueBorderAndWithoutCompositorCutToItsOutline
         {60, 3, 0},      {0, 8, 0},     {0, 399, 0},   {279, 399, 0},   {279, 8, 0}};
     for (const bool compositing : {true, false}) {
         QtWindowServer server({[compositing] { return compositing; }, {}});
+        BackgroundView background(platform::Rect{0, 0, 280, 400});  // outlives the window, as the panel's do
+        Closes closes;
         const std::unique_ptr<platform::Window> window = server.createPanel({100, 100, 280, 400}, true);
         QWidget& widget = static_cast<QtWindow&>(*window).widget();
-        BackgroundView background(platform::Rect{0, 0, 280, 400});
-        Closes closes;
         window->setDelegate(&closes);
         window->setOpaque(false);  // as the panel controller sets it up
         window->setBackgroundColor(platform::Color::clear());
