@@ -171,9 +171,9 @@ TEST_F(OpenPanel, quitEndsWithStatusZeroAtOnceAndClosingDoesNot) {
     EXPECT_NE(program.delegate.menubarController(), nullptr);
 }
 
-// The worked example's outline, with the arrow on either edge; every set of the arrow x, the
+// The outline of a 280 x 400 panel with the arrow at 140, on either edge; every set of the arrow x, the
 // same value included, asks for a full redraw.
-TEST(BackgroundView, outlineOfTheWorkedExampleAndARedrawForEverySet) {
+TEST(BackgroundView, outlineFollowsTheArrowAndEverySetRedraws) {
     using K = platform::PathElement::Kind;
     auto M = [](double x, double y) { return platform::PathElement{K::moveTo, {Point{x, y}}}; };
     auto L = [](double x, double y) { return platform::PathElement{K::lineTo, {Point{x, y}}}; };

@@ -9,9 +9,9 @@
 namespace quillory {
 namespace {
 
-// The worked example, then photos that lack what "lacks" names ("image", "exif", "date",
+// A photo with every value, then photos that lack what "lacks" names ("image", "exif", "date",
 // "model") or carry "plain" or "dirty" values.
-TEST(Summary, followsTheWorkedExampleAndTheAbsentValueRules) {
+TEST(Summary, showsEveryLineAndLeavesOutWhatIsAbsent) {
     const std::tuple<std::string, std::optional<std::int64_t>, std::string, std::string> rows[] = {
         {"/Photos/2015/IMG_0042.JPG", 5'123'456, "",
          "IMG_0042.JPG  (5123 kB) \n6000 x 4000 x 8 RGB \n\nTaken on 2015:07:04 09:30:00 \n"
