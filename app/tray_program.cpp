@@ -19,16 +19,16 @@
 #include "app/cli.h"
 #include "inspection/summary.h"
 #include "platform/imageio/image_service_factory.h"
-#include "platform/qt/clipboard_watch.h"
-#include "platform/qt/handover_protocol.h"
+#include "platform/instance/handover_protocol.h"
+#include "platform/instance/single_instance.h"
 #include "platform/qt/launch_env.h"
 #include "platform/qt/portal_appearance.h"
 #include "platform/qt/qt_platform.h"
-#include "platform/qt/recent_selection.h"
-#include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/qt/worker_read_queue.h"
 #include "platform/qt/x11_desktop.h"
+#include "platform/selection/clipboard_watch.h"
+#include "platform/selection/recent_selection.h"
 
 namespace quillory {
 namespace {
@@ -64,7 +64,7 @@ std::vector<std::string> fileUrls(const std::vector<std::string>& files) {
     const std::string folder = workingFolder();
     std::vector<std::string> urls;
     for (const std::string& file : files) {
-        if (std::optional<std::string> url = qt::fileUrlForArgument(file, folder)) {
+        if (std::optional<std::string> url = instance::fileUrlForArgument(file, folder)) {
             urls.push_back(*url);
         } else {
             std::cerr << "quillory: skipping " << cleanText(file) << ": not a local file" << std::endl;
@@ -76,7 +76,7 @@ std::vector<std::string> fileUrls(const std::vector<std::string>& files) {
 // The tray program: the Qt platform, the selection sources and the application delegate.
 class TrayProgram {
 public:
-    explicit TrayProgram(qt::SingleInstance& instance)
+    explicit TrayProgram(instance::SingleInstance& instance)
         : portal_(QDBusConnection::sessionBus()),
           platform_({{&qt::desktop::compositingManagerRunning,
                       [this](std::vector<std::string> urls) { selection_.offer(std::move(urls)); }},
@@ -138,11 +138,11 @@ private:
     QElapsedTimer launched_;
     std::unique_ptr<ImageService> images_ = imageio::makeImageService();
     qt::WorkerReadQueue reads_;
-    qt::RecentSelection selection_;
+    selection::RecentSelection selection_;
     qt::PortalAppearance portal_;
     qt::QtPlatform platform_;
     ApplicationDelegate delegate_;
-    qt::ClipboardWatch clipboard_;
+    selection::ClipboardWatch clipboard_;
     qt::TerminationSignals signals_;
 };
 
@@ -155,7 +155,7 @@ void describeApplication(QApplication& app) {
     app.setQuitOnLastWindowClosed(false);
 }
 
-int handOver(qt::SingleInstance& instance, const std::vector<std::string>& urls) {
+int handOver(instance::SingleInstance& instance, const std::vector<std::string>& urls) {
     QString why;
     if (instance.handOver(urls, kHandOverTimeoutMs, &why)) return 0;
     std::cerr << "quillory: " << why.toStdString() << std::endl;
@@ -174,11 +174,11 @@ int runTray(char* programName, const std::vector<std::string>& files) {
     QApplication app(argc, argv);
     describeApplication(app);
     const std::vector<std::string> urls = fileUrls(files);
-    qt::SingleInstance instance(qt::SingleInstance::defaultFolder());
+    instance::SingleInstance instance(instance::SingleInstance::defaultFolder());
     QString why;
-    const qt::SingleInstance::Role role = instance.claim(&why);
-    if (role == qt::SingleInstance::Role::secondary) return handOver(instance, urls);
-    if (role == qt::SingleInstance::Role::unavailable) {
+    const instance::SingleInstance::Role role = instance.claim(&why);
+    if (role == instance::SingleInstance::Role::secondary) return handOver(instance, urls);
+    if (role == instance::SingleInstance::Role::unavailable) {
         std::cerr << "quillory: running without single-instance hand-over: " << why.toStdString()
                   << std::endl;
     }

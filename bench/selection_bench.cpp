@@ -11,7 +11,7 @@
 #include "bench_support.h"
 #include "inspection/panel_fill.h"
 #include "inspection/read_queue.h"
-#include "platform/qt/recent_selection.h"
+#include "platform/selection/recent_selection.h"
 
 namespace {
 
@@ -69,7 +69,7 @@ void tick(benchmark::State& state, quillory::SelectionQuery& selection) {
 }
 
 void unchangedRecentSelection(benchmark::State& state, bool photoLast) {
-    quillory::qt::RecentSelection selection;
+    quillory::selection::RecentSelection selection;
     selection.offer(clipboardList(photoLast));
     tick(state, selection);
 }

@@ -9,11 +9,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "platform/instance/handover_protocol.h"
+#include "platform/instance/single_instance.h"
 #include "platform/mac/finder_output.h"
-#include "platform/qt/handover_protocol.h"
-#include "platform/qt/single_instance.h"
 
-namespace quillory::qt {
+namespace quillory::instance {
 namespace {
 
 using Role = SingleInstance::Role;
@@ -271,7 +271,7 @@ TEST(Handover, showsPeerBytesVisiblyAndTurnsArgumentsIntoFileUrls) {
 }
 
 }  // namespace
-}  // namespace quillory::qt
+}  // namespace quillory::instance
 
 // The Finder's answer on macOS, parsed everywhere: one URL a line, in its order.
 TEST(FinderOutput, givesOneUrlPerLineInTheFindersOrder) {

@@ -10,10 +10,10 @@
 #include <signal.h>
 #include <sys/prctl.h>
 
-#include "platform/qt/clipboard_formats.h"
-#include "platform/qt/clipboard_watch.h"
+#include "platform/selection/clipboard_formats.h"
+#include "platform/selection/clipboard_watch.h"
 
-namespace quillory::qt {
+namespace quillory::selection {
 namespace {
 
 using Urls = std::vector<std::string>;
@@ -121,7 +121,7 @@ TEST_F(X11Clipboard, anOwnerThatNeverAnswersHoldsUpNothing) {
 }
 
 }  // namespace
-}  // namespace quillory::qt
+}  // namespace quillory::selection
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
@@ -133,10 +133,10 @@ int main(int argc, char** argv) {
         xvfb.start("Xvfb", {"-displayfd", "1", "-screen", "0", "320x240x24", "-nolisten", "tcp"});
         xvfb.waitForReadyRead(30000);
         const QByteArray number = xvfb.readLine().trimmed();
-        quillory::qt::noXServer = number.isEmpty() ? "Xvfb is not installed or did not start" : "";
+        quillory::selection::noXServer = number.isEmpty() ? "Xvfb is not installed or did not start" : "";
         if (!number.isEmpty()) qputenv("DISPLAY", ":" + number);
     }
-    qputenv("QT_QPA_PLATFORM", quillory::qt::noXServer.empty() ? "xcb" : "offscreen");
+    qputenv("QT_QPA_PLATFORM", quillory::selection::noXServer.empty() ? "xcb" : "offscreen");
     int failed = 0;
     {
         QGuiApplication app(argc, argv);

@@ -7,7 +7,7 @@
 
 #include "inspection/selection_query.h"
 
-namespace quillory::qt {
+namespace quillory::selection {
 
 // "The selection" on a desktop whose file managers expose none: the most recent file list that
 // any source reported (the clipboard, a hand-over from a second `quillory FILE...`, a drop on
@@ -33,4 +33,4 @@ private:
     std::uint64_t changes_ = 1;  // 0 would mean "cannot tell"
 };
 
-}  // namespace quillory::qt
+}  // namespace quillory::selection

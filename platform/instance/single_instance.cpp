@@ -1,4 +1,4 @@
-#include "platform/qt/single_instance.h"
+#include "platform/instance/single_instance.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -18,9 +18,9 @@
 #include <algorithm>
 #include <iostream>
 
-#include "platform/qt/handover_protocol.h"
+#include "platform/instance/handover_protocol.h"
 
-namespace quillory::qt {
+namespace quillory::instance {
 
 namespace {
 
@@ -266,4 +266,4 @@ SingleInstance::Attempt SingleInstance::attempt(const QByteArray& message, int r
     return *outcome;
 }
 
-}  // namespace quillory::qt
+}  // namespace quillory::instance

@@ -1,4 +1,4 @@
-#include "platform/qt/handover_protocol.h"
+#include "platform/instance/handover_protocol.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,7 +8,7 @@
 
 #include "inspection/url.h"
 
-namespace quillory::qt {
+namespace quillory::instance {
 
 namespace {
 
@@ -178,4 +178,4 @@ std::string workingFolder() {
     return error ? std::string() : folder.native();
 }
 
-}  // namespace quillory::qt
+}  // namespace quillory::instance

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace quillory::qt {
+namespace quillory::selection {
 
 // What a clipboard reader did so far.
 struct ClipboardCounters {
@@ -44,4 +44,4 @@ private:
     std::unique_ptr<Reader> reader_;
 };
 
-}  // namespace quillory::qt
+}  // namespace quillory::selection

@@ -1,8 +1,8 @@
-#include "platform/qt/clipboard_formats.h"
+#include "platform/selection/clipboard_formats.h"
 
 #include <algorithm>
 
-namespace quillory::qt {
+namespace quillory::selection {
 
 namespace {
 
@@ -89,4 +89,4 @@ std::optional<std::vector<std::string>> copiedFiles(const ClipboardFormats& form
     return std::nullopt;
 }
 
-}  // namespace quillory::qt
+}  // namespace quillory::selection

@@ -1,4 +1,4 @@
-#include "platform/qt/clipboard_watch.h"
+#include "platform/selection/clipboard_watch.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -7,9 +7,9 @@
 
 #include <iostream>
 
-#include "platform/qt/clipboard_formats.h"
+#include "platform/selection/clipboard_formats.h"
 
-namespace quillory::qt {
+namespace quillory::selection {
 
 std::vector<std::string> filesOnClipboard(const QMimeData* data) {
     if (data == nullptr) return {};
@@ -65,4 +65,4 @@ void ClipboardWatch::readThroughQt() {
     if (!files.empty()) onFiles_(std::move(files));
 }
 
-}  // namespace quillory::qt
+}  // namespace quillory::selection

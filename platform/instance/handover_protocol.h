@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quillory::qt {
+namespace quillory::instance {
 
 // What a second `quillory FILE...` sends to the running instance over the local socket: the
 // header line "quillory-open/2 <length>", then <length> bytes holding one file: URL a line. The
@@ -58,4 +58,4 @@ std::optional<std::string> fileUrlForArgument(std::string_view argument, std::st
 // The current folder as the system names it, bytes and all ("" when it is gone).
 std::string workingFolder();
 
-}  // namespace quillory::qt
+}  // namespace quillory::instance

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quillory::qt {
+namespace quillory::selection {
 
 inline constexpr std::string_view kGnomeCopiedFilesFormat = "x-special/gnome-copied-files";
 inline constexpr std::string_view kUriListFormat = "text/uri-list";
@@ -39,4 +39,4 @@ std::optional<std::vector<std::string>> filesIn(std::string_view format, std::st
 // such as text copied in an editor or an emptied clipboard.
 std::optional<std::vector<std::string>> copiedFiles(const ClipboardFormats& formats);
 
-}  // namespace quillory::qt
+}  // namespace quillory::selection

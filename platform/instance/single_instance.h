@@ -14,7 +14,7 @@ class QLocalServer;
 class QLocalSocket;
 class QLockFile;
 
-namespace quillory::qt {
+namespace quillory::instance {
 
 // One Quillory per user and desktop: a lock file and a local socket in a user-only folder, both
 // named after the display ($DISPLAY, else $WAYLAND_DISPLAY) as it is when constructed. The first
@@ -61,4 +61,4 @@ private:
     std::function<void(std::vector<std::string>)> receiver_;
 };
 
-}  // namespace quillory::qt
+}  // namespace quillory::instance

@@ -1,4 +1,4 @@
-#include "platform/qt/x11_clipboard.h"
+#include "platform/selection/x11_clipboard.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -15,9 +15,9 @@
 #include <string_view>
 #include <thread>
 
-#include "platform/qt/clipboard_formats.h"
+#include "platform/selection/clipboard_formats.h"
 
-namespace quillory::qt {
+namespace quillory::selection {
 
 namespace {
 
@@ -365,4 +365,4 @@ ClipboardCounters X11ClipboardReader::counters() const {
     return {reader_->reads.load(), reader_->asked.load(), reader_->timeouts.load(), reader_->refused.load()};
 }
 
-}  // namespace quillory::qt
+}  // namespace quillory::selection

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/x11_clipboard.h"
+#include "platform/selection/x11_clipboard.h"
 
 class QClipboard;
 class QMimeData;
 
-namespace quillory::qt {
+namespace quillory::selection {
 
 // The file list a file manager's Copy or Cut put on the clipboard, as URL strings; empty when
 // the clipboard holds none. Asks `data` for its formats once, then fetches only what it needs.
@@ -46,4 +46,4 @@ private:
     std::unique_ptr<X11ClipboardReader> x11_;
 };
 
-}  // namespace quillory::qt
+}  // namespace quillory::selection
