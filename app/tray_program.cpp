@@ -28,6 +28,7 @@
 #include "platform/qt/worker_read_queue.h"
 #include "platform/qt/x11_desktop.h"
 #include "platform/selection/clipboard_watch.h"
+#include "platform/selection/file_manager_selection.h"
 #include "platform/selection/recent_selection.h"
 
 namespace quillory {
@@ -85,6 +86,7 @@ public:
           delegate_(platform_.services(), {selection_, *images_, reads_}),
           clipboard_(*QGuiApplication::clipboard(),
                      [this](std::vector<std::string> urls) { selection_.offer(std::move(urls)); }),
+          fileManager_([this](std::vector<std::string> urls) { selection_.offer(std::move(urls)); }),
           signals_([this] { platform_.application.terminate(); }) {
         QObject::connect(&portal_, &qt::PortalAppearance::changed, &context_,
                          [this] { platform_.statusBar.redisplayAll(); });
@@ -94,12 +96,14 @@ public:
         });
     }
 
-    // A read stuck on a hung mount still holds the image service.
-    bool readsBusy() const { return reads_.busy(); }
+    // A read stuck on a hung mount still holds the image service; a file manager that stopped
+    // answering still holds its reader's thread.
+    bool busy() const { return reads_.busy() || fileManager_.busy(); }
 
     void start(std::vector<std::string> urls) {
         launched_.start();
         clipboard_.readNow();
+        fileManager_.start();
         platform_.application.launch(delegate_);
         if (selection_.offer(std::move(urls))) openPanelWhenPlaced();
     }
@@ -143,6 +147,7 @@ private:
     qt::QtPlatform platform_;
     ApplicationDelegate delegate_;
     selection::ClipboardWatch clipboard_;
+    selection::FileManagerSelection fileManager_;
     qt::TerminationSignals signals_;
 };
 
@@ -196,8 +201,8 @@ int runTray(char* programName, const std::vector<std::string>& files) {
     TrayProgram program(instance);
     program.start(selection);
     const int status = QApplication::exec();
-    if (program.readsBusy()) {
-        // Quitting never waits for a read: end without tearing down what it still uses.
+    if (program.busy()) {
+        // Quitting never waits for a read or a program: end without tearing down what they use.
         std::fflush(nullptr);
         std::_Exit(status);
     }

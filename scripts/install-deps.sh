@@ -17,6 +17,9 @@ packages=(
   # desktop tests: a window manager, a wallpaper, a private session bus (portal tests), and
   # Xfce's panel and GNOME Shell with its AppIndicator extension as StatusNotifierItem hosts
   openbox hsetroot xfce4-panel xfconf dbus-daemon libglib2.0-bin gnome-shell gnome-shell-extension-appindicator
+  # the file managers whose selection the panel follows, the accessibility bus they publish it on
+  # (and PCManFM's bridge to it), its Python binding to click their items, and tesseract to read the panel
+  nautilus nemo caja thunar pcmanfm dolphin at-spi2-core libatk-adaptor gir1.2-atspi-2.0 python3-gi tesseract-ocr
 )
 
 sudo_cmd=()

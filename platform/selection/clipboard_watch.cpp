@@ -28,7 +28,7 @@ std::vector<std::string> filesOnClipboard(const QMimeData* data) {
 
 ClipboardWatch::ClipboardWatch(QClipboard& clipboard, OnFiles onFiles, std::chrono::milliseconds replyTimeout)
     : clipboard_(clipboard), onFiles_(std::move(onFiles)) {
-#ifdef QUILLORY_X11_CLIPBOARD
+#ifdef QUILLORY_X11
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         x11_ = std::make_unique<X11ClipboardReader>(replyTimeout, [this](std::vector<std::string> files) {
             QMetaObject::invokeMethod(

@@ -4,7 +4,7 @@
 # needs besides these, and BUS=private for a session bus of its own; needs bash 5 (EPOCHREALTIME).
 set -euo pipefail
 ok() { echo "ok: $*"; }
-fail() { echo "FAILED: $*" >&2; exit 1; }
+fail() { echo "FAILED: $*" >&2; [ -z "${DISPLAY:-}" ] || import -window root "$ARTIFACTS/failed.png" 2>/dev/null; exit 1; }
 check() { local what=$1; shift; if "$@"; then ok "$what"; else fail "$what"; fi; }
 skip() { echo "SKIPPED: $* (scripts/install-deps.sh installs it)"; exit 77; }
 need() { local p; for p; do command -v "$p" >/dev/null || skip "$p is not installed"; done; }
