@@ -159,7 +159,7 @@ private:
         }
         programs_[service] = Program{*kind, {}};
         exits_->addWatchedService(service);
-        bus_->listenTo(service, eventsToListenTo(*kind));
+        // Ready to hear the events before the registry is asked to pass them on.
         QDBusConnection connection = bus_->connection();
         for (const char* member : {"SelectionChanged", "ActiveDescendantChanged"})
             connection.connect(service, QString(), kObjectEvents, QLatin1String(member), this,
@@ -172,6 +172,7 @@ private:
                                SLOT(objectEvent(QDBusMessage)));
         connection.connect(service, QString(), kWindowEvents, QStringLiteral("Activate"), this,
                            SLOT(windowEvent(QDBusMessage)));
+        bus_->listenTo(service, eventsToListenTo(*kind));
     }
 
     void forget(const QString& service) {
