@@ -6,6 +6,7 @@
 #include <QDBusPendingCall>
 #include <QDBusVariant>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -275,7 +276,7 @@ std::optional<std::vector<Accessible>> AccessibilityBus::selectedChildren(const 
         property({view}, "org.a11y.atspi.Selection", "NSelectedChildren").at(0);
     if (!count) return std::nullopt;
     std::vector<QDBusMessage> questions;
-    for (int i = 0; i < count->toInt(); ++i) {
+    for (int i = std::max(0, count->toInt() - kMostSelected); i < count->toInt(); ++i) {
         QDBusMessage question = QDBusMessage::createMethodCall(view.service, view.path,
                                                                QStringLiteral("org.a11y.atspi.Selection"),
                                                                QStringLiteral("GetSelectedChild"));
@@ -294,8 +295,9 @@ std::optional<std::vector<Accessible>> AccessibilityBus::selectedChildren(const 
 std::optional<std::vector<Accessible>> AccessibilityBus::selectedRowCells(const Accessible& view,
                                                                           int column) {
     const std::optional<QVariant> rows = call({view}, "org.a11y.atspi.Table", "GetSelectedRows").at(0);
-    const std::optional<std::vector<int>> numbers = rows ? listOf<int>(*rows) : std::nullopt;
+    std::optional<std::vector<int>> numbers = rows ? listOf<int>(*rows) : std::nullopt;
     if (!numbers) return std::nullopt;
+    if (numbers->size() > kMostSelected) numbers->erase(numbers->begin(), numbers->end() - kMostSelected);
     std::vector<QDBusMessage> questions;
     for (int row : *numbers) {
         QDBusMessage question =

@@ -75,6 +75,9 @@ public:
     std::vector<std::optional<Accessible>> parents(const std::vector<Accessible>& objects);
     std::vector<std::optional<QString>> texts(const std::vector<Accessible>& objects);
     std::vector<std::optional<QStringList>> interfaces(const std::vector<Accessible>& objects);
+    // At most this many selected items are read, the last ones: they decide what is shown.
+    static constexpr int kMostSelected = 2000;
+
     // The selected children of a view with the Selection interface, in the view's order.
     std::optional<std::vector<Accessible>> selectedChildren(const Accessible& view);
     // The cells in column `column` of the selected rows of a view with the Table interface.

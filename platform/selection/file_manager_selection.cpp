@@ -77,8 +77,11 @@ public:
         const std::optional<QString> address = accessibilityBusAddress(timeout_, &why);
         if (!address) return waitForBus(why);
         QDBusConnection connection = QDBusConnection::connectToBus(*address, kConnectionName);
+        if (!connection.isConnected()) {
+            QDBusConnection::disconnectFromBus(kConnectionName);  // so that a later try connects anew
+            return waitForBus("the accessibility bus does not answer");
+        }
         connected_ = true;
-        if (!connection.isConnected()) return waitForBus("the accessibility bus does not answer");
         bus_ = std::make_unique<AccessibilityBus>(connection, timeout_, activity_);
         windows_ = std::make_unique<WindowReader>(*bus_, places());
         exits_ =
@@ -227,6 +230,7 @@ private:
         program->second.lastFrame = frame;
         WindowParts& parts = parts_[frame];
         if (!view.isNull()) parts.view = view;
+        if (!hint.focused.isNull()) parts.focused = hint.focused;
         ++counters_.reads;
         std::optional<std::vector<std::string>> urls = windows_->read(program->second.kind, frame, parts);
         if (!urls || urls->empty() || (*urls == reported_ && frame == reportedFrame_)) return;

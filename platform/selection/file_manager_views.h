@@ -23,6 +23,7 @@ QStringList eventsToListenTo(FileManager kind);
 // again only when something found there is gone.
 struct WindowParts {
     Accessible view;                    // the view an event came from last; null before
+    Accessible focused;                 // the item that took the focus last
     std::vector<Accessible> views;      // views the search found, in the window's order
     std::vector<Accessible> locations;  // location fields: the text fields of the tool bars
     std::vector<Accessible> pathBars;   // rows of path buttons
