@@ -97,7 +97,10 @@ WindowReader::Outcome WindowReader::readOnce(FileManager kind, const Accessible&
     for (const Accessible& view : views) {
         const std::optional<std::vector<std::string>> names = selectedNames(view, parts);
         if (stalledSince(timeouts)) return Outcome::stalled;
-        if (!names) continue;
+        if (!names) {
+            if (view == parts.view) parts.view = {};  // gone: the views found stand in for it
+            continue;
+        }
         anyAnswered = true;
         urls = selectedFileUrls(shownFolders, *names);
         if (!urls.empty() || view == parts.view) break;
