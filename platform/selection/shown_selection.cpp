@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "inspection/summary.h"
 #include "inspection/url.h"
 
 namespace quillory::selection {
@@ -22,49 +23,20 @@ bool canBeName(std::string_view name) {
            name.find('\0') == std::string_view::npos;
 }
 
-// Length of the valid UTF-8 sequence at the start of `text`, 0 when it is not one.
-std::size_t validSequence(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80) return 1;
-    std::size_t length = 0;
-    char32_t code = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, code = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, code = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (text.size() < length) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) return 0;
-        code = (code << 6) | (byte(i) & 0x3F);
-    }
-    const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-    return overlong || surrogate || code > 0x10FFFF ? 0 : length;
-}
-
 // A name as file managers show it, in a form two renderings of one name share: bytes that are
-// not UTF-8 become U+FFFD (GTK writes one per byte, Qt one per sequence: runs count as one).
+// not UTF-8 (and control characters) become U+FFFD, and a run of them counts as one, since GTK
+// writes one per byte and Qt one per sequence.
 std::string displayForm(std::string_view name) {
+    const std::string clean = cleanText(name);
     std::string out;
-    bool lastReplaced = false;
-    while (!name.empty()) {
-        const bool shownReplacement = name.starts_with(kReplacement);
-        const std::size_t length = shownReplacement ? kReplacement.size() : validSequence(name);
-        if (length == 0 || shownReplacement) {
-            if (!lastReplaced) out += kReplacement;
-            lastReplaced = true;
-            name.remove_prefix(length == 0 ? 1 : length);
-            continue;
+    for (std::string_view rest = clean; !rest.empty();) {
+        if (rest.starts_with(kReplacement)) {
+            if (!out.ends_with(kReplacement)) out += kReplacement;
+            rest.remove_prefix(kReplacement.size());
+        } else {
+            out += rest.front();
+            rest.remove_prefix(1);
         }
-        out += name.substr(0, length);
-        lastReplaced = false;
-        name.remove_prefix(length);
     }
     return out;
 }
@@ -199,7 +171,7 @@ std::optional<std::string> folderOnDisk(std::string_view path) {
         if (!found) return std::nullopt;
         onDisk = joined(onDisk, *found);
     }
-    return exists(onDisk, true) ? std::optional<std::string>(onDisk) : std::nullopt;
+    return onDisk;  // each component was found as a folder
 }
 
 std::vector<std::string> selectedFileUrls(const std::vector<std::string>& folders,
