@@ -63,8 +63,9 @@ public:
     }
     ~Program() override { QDBusConnection::disconnectFromBus(bus.name()); }
     QString service() const { return bus.baseService(); }
-    void changed(const QString& path) {
-        bus.send(QDBusMessage::createSignal(path, "org.a11y.atspi.Event.Object", "SelectionChanged")
+    void changed(const QString& path, const char* interface = "Object",
+                 const char* member = "SelectionChanged") {
+        bus.send(QDBusMessage::createSignal(path, QStringLiteral("org.a11y.atspi.Event.") + interface, member)
                  << QString() << 0 << 0 << QVariant::fromValue(QDBusVariant(0)) << QVariantMap());
     }
 
@@ -75,7 +76,12 @@ public:
             held.push_back(message);  // answered never
             return true;
         }
-        const Object& object = objects[message.path()];
+        const auto found = objects.find(message.path());
+        if (found == objects.end()) {  // gone
+            connection.send(message.createErrorReply(QDBusError::UnknownObject, message.path()));
+            return true;
+        }
+        const Object& object = found->second;
         const QString member = message.member();
         QVariant answer;
         const auto ref = [this](const QString& path) {
@@ -187,6 +193,14 @@ TEST_F(FileManagerSelectionTest, readsOnlyTheFileManagerAndReportsItsSelectionIn
     nemo->changed("/view");
     ASSERT_TRUE(QTest::qWaitFor([&] { return reported.size() == 2; }, 10000));
     EXPECT_EQ(reported[1], Urls{url("second.jpg")});
+    // Its view gives way to another (a list view): the window is searched again when it comes
+    // to the front.
+    nemo->objects.erase("/view");
+    nemo->objects["/list"] = {66, "List View", 0, {"/a"}, {"org.a11y.atspi.Selection"}, {"/a"}, {}};
+    nemo->objects["/frame"].children = {"/bar", "/list"};
+    nemo->changed("/frame", "Window", "Activate");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return reported.size() == 3; }, 10000));
+    EXPECT_EQ(reported[2], Urls{url("first.jpg")});
     EXPECT_EQ(other->asked, QStringList{"Get " + kRoot + " Name"});
     EXPECT_EQ(registry->asked.filter("RegisterEvent").size(), registry->asked.size() - 1);  // and GetChildren
     EXPECT_EQ(watch->counters().timeouts, 0u);
