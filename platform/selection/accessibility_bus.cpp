@@ -79,12 +79,7 @@ std::optional<QString> addressFromLauncher(std::chrono::milliseconds timeout, st
     return address;
 }
 
-}  // namespace
-
-std::optional<Accessible> reference(const QVariant& value) {
-    if (!value.canConvert<QDBusArgument>()) return std::nullopt;
-    const QDBusArgument argument = value.value<QDBusArgument>();
-    if (argument.currentSignature() != QLatin1String("(so)")) return std::nullopt;
+Accessible nextReference(const QDBusArgument& argument) {
     Accessible object;
     QDBusObjectPath path;
     argument.beginStructure();
@@ -92,6 +87,15 @@ std::optional<Accessible> reference(const QVariant& value) {
     argument.endStructure();
     object.path = path.path();
     return object;
+}
+
+}  // namespace
+
+std::optional<Accessible> reference(const QVariant& value) {
+    if (!value.canConvert<QDBusArgument>()) return std::nullopt;
+    const QDBusArgument argument = value.value<QDBusArgument>();
+    if (argument.currentSignature() != QLatin1String("(so)")) return std::nullopt;
+    return nextReference(argument);
 }
 
 namespace {
@@ -102,15 +106,7 @@ std::optional<std::vector<Accessible>> references(const QVariant& value) {
     if (argument.currentSignature() != QLatin1String("a(so)")) return std::nullopt;
     std::vector<Accessible> objects;
     argument.beginArray();
-    while (!argument.atEnd()) {
-        Accessible object;
-        QDBusObjectPath path;
-        argument.beginStructure();
-        argument >> object.service >> path;
-        argument.endStructure();
-        object.path = path.path();
-        objects.push_back(std::move(object));
-    }
+    while (!argument.atEnd()) objects.push_back(nextReference(argument));
     argument.endArray();
     return objects;
 }

@@ -280,19 +280,28 @@ std::vector<std::string> WindowReader::folders(FileManager kind, const Accessibl
     return out;
 }
 
-std::vector<std::string> WindowReader::pathBarFolders(const std::vector<Accessible>& bars) {
-    std::vector<std::string> out;
+std::vector<std::vector<WindowReader::Button>> WindowReader::buttonRows(const std::vector<Accessible>& bars) {
+    std::vector<std::vector<Button>> rows;
     for (const auto& buttons : bus_.children(bars)) {
         if (!buttons) continue;
         const auto roles = bus_.roles(*buttons);
         const auto names = bus_.names(*buttons);
         const auto states = bus_.states(*buttons);
+        std::vector<Button>& row = rows.emplace_back();
+        for (std::size_t i = 0; i < buttons->size(); ++i)
+            row.push_back({valueOr(roles[i], 0u), utf8(names[i].value_or(QString())),
+                           (valueOr(states[i], std::uint64_t{0}) & state::checked) != 0});
+    }
+    return rows;
+}
+
+std::vector<std::string> WindowReader::pathBarFolders(const std::vector<Accessible>& bars) {
+    std::vector<std::string> out;
+    for (const std::vector<Button>& row : buttonRows(bars)) {
         std::vector<PathButton> path;
-        for (std::size_t i = 0; i < buttons->size(); ++i) {
-            if (roles[i] != role::toggleButton && roles[i] != role::radioButton) continue;
-            path.push_back({utf8(names[i].value_or(QString())),
-                            (valueOr(states[i], std::uint64_t{0}) & state::checked) != 0});
-        }
+        for (const Button& button : row)
+            if (button.role == role::toggleButton || button.role == role::radioButton)
+                path.push_back({button.name, button.checked});
         if (std::optional<std::string> folder = folderFromPathBar(path)) out.push_back(*folder);
     }
     return out;
@@ -300,18 +309,14 @@ std::vector<std::string> WindowReader::pathBarFolders(const std::vector<Accessib
 
 std::vector<std::string> WindowReader::crumbFolders(const std::vector<Accessible>& bars) {
     std::vector<std::string> out;
-    for (const auto& buttons : bus_.children(bars)) {
-        if (!buttons) continue;
-        const auto roles = bus_.roles(*buttons);
-        const auto names = bus_.names(*buttons);
+    for (const std::vector<Button>& row : buttonRows(bars)) {
         // The named buttons after the edit-mode switch are the crumbs, the place's own unnamed.
         std::vector<std::string> crumbs;
         bool afterSwitch = false;
-        for (std::size_t i = 0; i < buttons->size(); ++i) {
-            afterSwitch = afterSwitch || roles[i] == role::checkBox;
-            const QString name = names[i].value_or(QString());
-            if (afterSwitch && roles[i] == role::pushButton && !name.isEmpty() && name != QLatin1String("/"))
-                crumbs.push_back(utf8(name));
+        for (const Button& button : row) {
+            afterSwitch = afterSwitch || button.role == role::checkBox;
+            if (afterSwitch && button.role == role::pushButton && !button.name.empty() && button.name != "/")
+                crumbs.push_back(button.name);
         }
         for (const std::string& folder : foldersBelow(places_.bases, crumbs)) out.push_back(folder);
     }

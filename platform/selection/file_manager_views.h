@@ -59,6 +59,13 @@ private:
     std::optional<std::vector<std::string>> selectedNames(const Accessible& view, WindowParts& parts);
     std::vector<std::string> itemNames(const std::vector<Accessible>& items);
     std::vector<std::string> folders(FileManager kind, const Accessible& frame, const WindowParts& parts);
+    struct Button {
+        std::uint32_t role;
+        std::string name;
+        bool checked;
+    };
+    // The buttons each of `bars` holds, in order.
+    std::vector<std::vector<Button>> buttonRows(const std::vector<Accessible>& bars);
     std::vector<std::string> pathBarFolders(const std::vector<Accessible>& bars);
     std::vector<std::string> crumbFolders(const std::vector<Accessible>& bars);
     bool stalledSince(std::uint64_t timeouts) const { return bus_.timeouts() != timeouts; }
