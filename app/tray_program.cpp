@@ -37,6 +37,7 @@ namespace {
 constexpr int kHandOverTimeoutMs = 5000;
 constexpr int kIconPlacementWaitMs = 1000;
 constexpr int kIconPlacementPollMs = 50;
+constexpr int kNotificationTimeoutMs = 3000;
 
 std::optional<std::string> environment(const char* name) {
     const char* value = std::getenv(name);
@@ -47,7 +48,7 @@ std::optional<std::string> environment(const char* name) {
 // where the panel can be placed under the icon.
 std::optional<int> prepareDisplay() {
     const qt::LaunchEnvironment env{environment("QT_QPA_PLATFORM"), environment("DISPLAY"),
-                                    environment("WAYLAND_DISPLAY")};
+                                    environment("WAYLAND_DISPLAY"), environment("XDG_SESSION_TYPE")};
     const qt::DisplayChoice choice = qt::chooseDisplay(env);
     std::string why = choice.problem.value_or("");
     if (why.empty() && choice.forcePlatform) qt::desktop::canOpenX11Display(env.display, &why);
@@ -77,12 +78,13 @@ std::vector<std::string> fileUrls(const std::vector<std::string>& files) {
 // The tray program: the Qt platform, the selection sources and the application delegate.
 class TrayProgram {
 public:
-    explicit TrayProgram(instance::SingleInstance& instance)
+    TrayProgram(instance::SingleInstance& instance, qt::TrayKind tray)
         : portal_(QDBusConnection::sessionBus()),
           platform_({{&qt::desktop::compositingManagerRunning,
                       [this](std::vector<std::string> urls) { selection_.offer(std::move(urls)); }},
                      environment("QUILLORY_APPEARANCE"),
-                     &portal_}),
+                     &portal_,
+                     tray}),
           delegate_(platform_.services(), {selection_, *images_, reads_}),
           clipboard_(*QGuiApplication::clipboard(),
                      [this](std::vector<std::string> urls) { selection_.offer(std::move(urls)); }),
@@ -192,13 +194,17 @@ int runTray(char* programName, const std::vector<std::string>& files) {
     instance.setReceiver([&selection](std::vector<std::string> handed) {
         if (!handed.empty()) selection = std::move(handed);
     });
-    if (!qt::waitForSystemTray(qt::trayWaitSeconds(environment("QUILLORY_TRAY_WAIT")))) {
-        std::cerr << "quillory: no system tray is available; start a desktop panel with a tray (on GNOME, "
-                     "the AppIndicator extension), then start Quillory again"
-                  << std::endl;
+    const std::optional<qt::TrayKind> tray =
+        qt::waitForSystemTray(qt::trayWaitSeconds(environment("QUILLORY_TRAY_WAIT")));
+    if (!tray) {
+        // Started from a menu, nobody reads stderr: the desktop's notifications say it too.
+        const std::string advice = qt::noTrayAdvice(environment("XDG_CURRENT_DESKTOP"));
+        std::cerr << "quillory: no system tray is available; " << advice << std::endl;
+        qt::notifyNoTray(QDBusConnection::sessionBus(), QString::fromStdString(advice),
+                         kNotificationTimeoutMs);
         return 1;
     }
-    TrayProgram program(instance);
+    TrayProgram program(instance, *tray);
     program.start(selection);
     const int status = QApplication::exec();
     if (program.busy()) {

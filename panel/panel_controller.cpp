@@ -136,8 +136,12 @@ void PanelController::doExit() {
 
 std::optional<Rect> PanelController::iconRectFromClick(const Rect& screen, double thickness) {
     auto event = platform_.application.currentEvent();
+    // A click away from every bar (an icon in a tray's popup) says the icon is not where an
+    // earlier one was; a click without a position (a menu) says nothing new.
     if (event && event->type == platform::kLeftMouseDown && event->locationInScreen) {
-        lastClick_ = event->locationInScreen;
+        lastClick_ = iconRectAroundClick(*event->locationInScreen, screen, thickness)
+                         ? event->locationInScreen
+                         : std::nullopt;
     }
     if (!lastClick_) return std::nullopt;
     return iconRectAroundClick(*lastClick_, screen, thickness);
@@ -148,13 +152,12 @@ Rect PanelController::statusRectForWindow(const platform::Window* /*window*/) {
     const double thickness = platform_.statusBar.thickness();
     const platform::ScreenLocatable* view =
         delegate_ != nullptr ? delegate_->statusItemViewForPanelController(*this) : nullptr;
-    if (view == nullptr) return fallbackStatusRect(screen, thickness);
-
-    Rect icon = view->globalRect();
+    Rect icon = view != nullptr ? view->globalRect() : Rect{};
     if (icon.isZero()) {
-        // The tray does not report where the icon is: the click is the best witness.
+        // The tray does not say where the icon is: the click, or the host's word for it, is the
+        // best witness; without one the tray's usual place.
         auto fromClick = iconRectFromClick(screen, thickness);
-        if (!fromClick) return fallbackStatusRect(screen, thickness);
+        if (!fromClick) return barEndStatusRect(screen, platform_.screens.firstVisibleFrame(), thickness);
         icon = *fromClick;
     }
     return statusRectBelowIcon(icon);

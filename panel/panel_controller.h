@@ -126,6 +126,8 @@ private:
     Inspector inspector_;
     // Alive while a scheduled hide may still run; an opening drops it so the hide skips.
     std::shared_ptr<int> pendingHide_;
+    // The last click's position while it was in a bar, the host's word for where the icon is
+    // included.
     std::optional<platform::Point> lastClick_;
     std::unique_ptr<Panel> panel_;
 };

@@ -10,9 +10,13 @@ Rect statusRectBelowIcon(const Rect& icon) {
     return {icon.x, icon.y - icon.height, icon.width, icon.height};
 }
 
-Rect fallbackStatusRect(const Rect& screen, double thickness) {
-    return {platform::roundf((screen.width - kFallbackStatusItemWidth) / 2.0),
-            screen.height - 2.0 * thickness, kFallbackStatusItemWidth, thickness};
+Rect barEndStatusRect(const Rect& screen, const Rect& visible, double thickness) {
+    const double top = screen.maxY() - visible.maxY(), bottom = visible.y - screen.y;
+    const bool atBottom = top <= 0.0 && bottom > 0.0;
+    const double height = atBottom ? bottom : (top > 0.0 ? top : thickness);
+    return statusRectBelowIcon({screen.maxX() - kBarEndInset - kFallbackStatusItemWidth,
+                                atBottom ? screen.y : screen.maxY() - height, kFallbackStatusItemWidth,
+                                height});
 }
 
 std::optional<Rect> iconRectAroundClick(platform::Point click, const Rect& screen, double thickness) {

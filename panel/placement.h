@@ -15,6 +15,9 @@ inline constexpr double kPanelHeight = 400.0;
 inline constexpr double kScreenRightMargin = 8.0;
 inline constexpr double kScreenLeftMargin = 8.0;
 inline constexpr double kFallbackStatusItemWidth = 24.0;
+// The gap between the bar-end icon and the screen's right edge: the arrow then ends 6 points
+// short of the panel's rounded corner.
+inline constexpr double kBarEndInset = 10.0;
 inline constexpr double kPollInterval = 0.5;
 inline constexpr double kOpenDuration = 0.15;
 inline constexpr double kSlowMotionFactor = 10.0;
@@ -23,8 +26,13 @@ inline constexpr double kHideDelay = 0.2;
 
 // The status rectangle for an icon at `icon`: the icon moved down by its own height.
 platform::Rect statusRectBelowIcon(const platform::Rect& icon);
-// Without an icon: 24 wide, centred at the top of `screen`, directly below a bar of `thickness`.
-platform::Rect fallbackStatusRect(const platform::Rect& screen, double thickness);
+// Where the tray usually is when nothing says where the icon is: a 24-wide icon at the right end
+// of the bar along the top of `screen`, or along its bottom when only there the desktop reserves
+// space (`visible` is what it leaves to windows), as high as that bar; a bar of `thickness` at the
+// top when it reserves none. The result lies below that icon, as statusRectBelowIcon's does, and
+// puts the panel's arrow next to its corner.
+platform::Rect barEndStatusRect(const platform::Rect& screen, const platform::Rect& visible,
+                                double thickness);
 // The icon's likely rectangle from a click at `click`, for trays that do not say where the
 // icon is: 24 wide and one bar high, flush with the top or bottom edge the click was in. None
 // when the click was in neither bar (a host driven from the keyboard, or through its menu).

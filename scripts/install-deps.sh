@@ -17,9 +17,15 @@ packages=(
   # desktop tests: a window manager, a wallpaper, a private session bus (portal tests), and
   # Xfce's panel and GNOME Shell with its AppIndicator extension as StatusNotifierItem hosts
   openbox hsetroot xfce4-panel xfconf dbus-daemon libglib2.0-bin gnome-shell gnome-shell-extension-appindicator
+  # desktop tests: GNOME Shell's Wayland session (headless, with XWayland), KDE Plasma 5 on X11
+  # (window manager, StatusNotifierWatcher, activities, shell), dbus-update-activation-environment
+  # for Plasma, and OCR to read menus and popups
+  xwayland plasma-workspace plasma-desktop kwin-x11 kded5 kactivitymanagerd dbus-bin tesseract-ocr
+  # desktop tests: Plasma on Wayland (KWin's compositor, Qt 5's Wayland platform for the shell)
+  kwin-wayland qtwayland5
   # the file managers whose selection the panel follows, the accessibility bus they publish it on
-  # (and PCManFM's bridge to it), its Python binding to click their items, and tesseract to read the panel
-  nautilus nemo caja thunar pcmanfm dolphin at-spi2-core libatk-adaptor gir1.2-atspi-2.0 python3-gi tesseract-ocr
+  # (and PCManFM's bridge to it), and its Python binding to click their items
+  nautilus nemo caja thunar pcmanfm dolphin at-spi2-core libatk-adaptor gir1.2-atspi-2.0 python3-gi
 )
 
 sudo_cmd=()

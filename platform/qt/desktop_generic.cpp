@@ -21,4 +21,12 @@ std::optional<std::uint32_t> trayForegroundHint() {
     return std::nullopt;
 }
 
+bool xembedTrayPresent() {
+    return false;
+}
+
+void completeStartup(const std::string&) {}
+
+void keepOffTaskbar(std::uintptr_t) {}
+
 }  // namespace quillory::qt::desktop

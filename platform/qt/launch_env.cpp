@@ -36,6 +36,30 @@ DisplayChoice chooseDisplay(const LaunchEnvironment& env) {
                                       "tray icon on (use --summary FILE for the command line)")};
 }
 
+bool pointerIsCurrent(const LaunchEnvironment& env) {
+    return !present(env.waylandDisplay) &&
+           !(present(env.sessionType) && lowered(*env.sessionType) == "wayland");
+}
+
+std::string noTrayAdvice(const std::optional<std::string>& desktop) {
+    const std::string name = desktop ? lowered(*desktop) : std::string();
+    if (name.find("gnome") != std::string::npos || name.find("unity") != std::string::npos) {
+        return "GNOME shows tray icons only with the AppIndicator extension: install "
+               "gnome-shell-extension-appindicator, switch on \"AppIndicator and KStatusNotifierItem "
+               "Support\" "
+               "in the Extensions app, log out and in, then start Quillory again";
+    }
+    if (name.find("kde") != std::string::npos) {
+        return "add the System Tray widget to a Plasma panel, then start Quillory again";
+    }
+    if (name.find("xfce") != std::string::npos) {
+        return "add the Status Tray Plugin (or the Notification Area) to an Xfce panel, then start Quillory "
+               "again";
+    }
+    return "start a panel with a system tray (a StatusNotifierItem host or an XEmbed tray), then start "
+           "Quillory again";
+}
+
 double trayWaitSeconds(const std::optional<std::string>& value) {
     if (!present(value)) return kDefaultTrayWaitSeconds;
     double seconds = 0.0;

@@ -11,7 +11,15 @@ struct LaunchEnvironment {
     std::optional<std::string> qpaPlatform;     // QT_QPA_PLATFORM
     std::optional<std::string> display;         // DISPLAY
     std::optional<std::string> waylandDisplay;  // WAYLAND_DISPLAY
+    std::optional<std::string> sessionType;     // XDG_SESSION_TYPE
 };
+
+// Whether the X server's pointer is where the user's is: not on a Wayland session, where
+// XWayland learns of it only while it is over an X11 window.
+bool pointerIsCurrent(const LaunchEnvironment& env);
+
+// What a user whose desktop (XDG_CURRENT_DESKTOP) shows no tray can install or switch on.
+std::string noTrayAdvice(const std::optional<std::string>& desktop);
 
 struct DisplayChoice {
     // The Qt platform to force; none when there is a problem.

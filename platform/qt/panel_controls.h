@@ -52,7 +52,8 @@ PreviewDesktop systemPreviewDesktop();
 
 // The hint the summary area shows until the first text is set.
 inline constexpr const char* kEmptyPanelHint =
-    "Copy photos in your file manager (Ctrl+C), choose Open With > Quillory, or drop them here.";
+    "Select photos in your file manager (or copy them with Ctrl+C), choose Open With > Quillory, "
+    "or drop them here.";
 
 // Paints one picture scaled to fit, centred, keeping its proportions. When it represents a file,
 // a double click opens that file and a drag carries it, as a copy.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDBusConnection>
+
 #include <optional>
 #include <string>
 
@@ -24,12 +26,13 @@ struct QtPlatformOptions {
     std::optional<std::string> appearanceOverride;
     // The desktop portal's appearance; nullptr for none. Not owned.
     const PortalAppearance* portal = nullptr;
+    TrayKind tray = TrayKind::xembed;
 };
 
 // Every platform service on Qt, for a process that has a QApplication.
 class QtPlatform {
 public:
-    explicit QtPlatform(QtPlatformOptions options);
+    explicit QtPlatform(const QtPlatformOptions& options);
     QtPlatform(const QtPlatform&) = delete;
     QtPlatform& operator=(const QtPlatform&) = delete;
 
@@ -39,7 +42,7 @@ public:
     QtRunLoop runLoop;
     QtAnimationContext animation;
     QtApplication application;
-    QtStatusBar statusBar{application};
+    QtStatusBar statusBar;
     QtScreens screens;
     QtWindowServer windows;
     QtImageStore images;
@@ -49,8 +52,13 @@ public:
     platform::SystemProcess process;
 };
 
-// Waits up to `seconds` for the desktop's system tray, running the event loop meanwhile; true
-// as soon as there is one.
-bool waitForSystemTray(double seconds);
+// Waits up to `seconds` for the desktop's system tray, running the event loop meanwhile: a
+// StatusNotifierWatcher with a host (asked without blocking) or else an XEmbed tray; none when
+// neither came.
+std::optional<TrayKind> waitForSystemTray(double seconds);
+
+// Tells the user in a desktop notification that no tray is available, and `advice`; waits for the
+// notification service's answer up to `timeoutMs`, running the event loop. False when none came.
+bool notifyNoTray(const QDBusConnection& bus, const QString& advice, int timeoutMs);
 
 }  // namespace quillory::qt

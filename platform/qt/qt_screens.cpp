@@ -36,4 +36,10 @@ std::vector<platform::Rect> QtScreens::frames() const {
     return frames;
 }
 
+platform::Rect QtScreens::firstVisibleFrame() const {
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    return primary != nullptr ? currentScreenSpace().toProgram(toRect(primary->availableGeometry()))
+                              : platform::Rect{};
+}
+
 }  // namespace quillory::qt

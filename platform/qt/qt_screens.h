@@ -16,6 +16,7 @@ double currentBarThickness();
 class QtScreens final : public platform::Screens {
 public:
     std::vector<platform::Rect> frames() const override;
+    platform::Rect firstVisibleFrame() const override;
 };
 
 }  // namespace quillory::qt

@@ -2,7 +2,6 @@
 
 #include <QCursor>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QPainter>
@@ -12,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/qt/launch_env.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/qt_graphics.h"
 #include "platform/qt/qt_screens.h"
@@ -24,12 +24,11 @@ namespace {
 // The tray glyph by name, installed in the hicolor theme.
 const QString kSymbolicIconName = QStringLiteral("quillory-status-symbolic");
 
-// Qt shows the icon as a StatusNotifierItem when a host has registered with the watcher.
-bool statusNotifierHostPresent() {
-    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
-    return bus != nullptr &&
-           bus->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value();
-}
+// The sizes StatusNotifierItem hosts pick from: panels of 16 to 32 px, at one or two device
+// pixels a point.
+const QList<int> kHostIconSides{16, 22, 24, 32, 48, 64};
+// Scale of the drawing the glyph is cut from: fine enough for the largest side.
+constexpr double kGlyphScale = 4.0;
 
 // Drawn once at the largest scale; the smaller pictures are smooth reductions of it.
 constexpr int kLargestScale = 3;
@@ -72,11 +71,47 @@ QImage renderStatusView(platform::View& view, double scale) {
     return canvas;
 }
 
-QtStatusItem::QtStatusItem(double length, QtApplication& application)
+QList<QImage> glyphPictures(platform::View& view, const QList<int>& sides) {
+    const QImage drawing = renderStatusView(view, kGlyphScale);
+    QRect drawn;
+    for (int y = 0; y < drawing.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(drawing.constScanLine(y));
+        for (int x = 0; x < drawing.width(); ++x) {
+            if (qAlpha(row[x]) != 0) drawn |= QRect(x, y, 1, 1);
+        }
+    }
+    if (drawn.isEmpty()) drawn = drawing.rect();
+    const int side = std::max(drawn.width(), drawn.height());
+    const QImage glyph = drawing.copy(
+        QRect(QPoint(0, 0), QSize(side, side)).translated(drawn.center() - QPoint(side / 2, side / 2)));
+    QList<QImage> pictures;
+    for (int wanted : sides)
+        pictures.append(glyph.scaled(wanted, wanted, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    return pictures;
+}
+
+QtStatusItem::QtStatusItem(double length, QtApplication& application, TrayKind kind)
     : length_(length),
       application_(application),
-      tray_(std::make_unique<QSystemTrayIcon>()),
-      themedByName_(statusNotifierHostPresent()) {
+      pointerIsCurrent_(
+          pointerIsCurrent({std::nullopt, std::nullopt, qEnvironmentVariable("WAYLAND_DISPLAY").toStdString(),
+                            qEnvironmentVariable("XDG_SESSION_TYPE").toStdString()})) {
+    if (kind == TrayKind::statusNotifier) {
+        notifier_ = std::make_unique<StatusNotifier>(
+            QDBusConnection::sessionBus(),
+            StatusNotifier::Handlers{[this](std::optional<QPoint> at) { clicked(at); },
+                                     [this](std::optional<QPoint> at) {
+                                         menuOpenedAt_ = at;
+                                         if (menu_) menu_->popup(at.value_or(QCursor::pos()));
+                                     },
+                                     [this] { menuOpenedAt_ = pointer(); },
+                                     [this](int entry) {
+                                         if (entry < static_cast<int>(menuActions_.size()))
+                                             chosen(menuActions_[static_cast<std::size_t>(entry)]);
+                                     }});
+        return;
+    }
+    tray_ = std::make_unique<QSystemTrayIcon>();
     QObject::connect(tray_.get(), &QSystemTrayIcon::activated, tray_.get(),
                      [this](QSystemTrayIcon::ActivationReason reason) { activated(reason); });
 }
@@ -95,22 +130,26 @@ void QtStatusItem::setView(platform::View* view) {
 }
 
 void QtStatusItem::viewNeedsDisplay(platform::View& /*view*/) {
-    if (displayScheduled_ || !tray_) return;
+    if (displayScheduled_ || (!tray_ && !notifier_)) return;
     displayScheduled_ = true;
-    QTimer::singleShot(0, tray_.get(), [this] {
+    QTimer::singleShot(0, &context_, [this] {
         displayScheduled_ = false;
         displayPass();
     });
 }
 
 void QtStatusItem::displayPass() {
-    if (view_ == nullptr || !tray_) return;
+    if (view_ == nullptr || (!tray_ && !notifier_)) return;
     ++displayPasses_;
     drawing_ = renderStatusView(*view_, kLargestScale);
-    // A StatusNotifierItem host that knows the glyph by name recolours it for its panel; an
-    // XEmbed tray gets the drawing made for its colour hint.
-    tray_->setIcon(themedByName_ ? QIcon::fromTheme(kSymbolicIconName, iconFrom(drawing_))
-                                 : iconFrom(drawing_));
+    if (notifier_) {
+        // A host that knows the glyph by name (installed) recolours it for its panel.
+        notifier_->setIcon(QIcon::hasThemeIcon(kSymbolicIconName) ? kSymbolicIconName : QString(),
+                           glyphPictures(*view_, kHostIconSides));
+        return;
+    }
+    // An XEmbed tray gets the drawing made for its colour hint.
+    tray_->setIcon(iconFrom(drawing_));
     if (!tray_->isVisible()) tray_->show();
 }
 
@@ -130,9 +169,10 @@ platform::Rect QtStatusItem::convertRectToScreen(const platform::Rect& rect) con
 }
 
 void QtStatusItem::setMenu(const std::vector<platform::MenuItem>& items) {
-    if (!tray_) return;
+    if (!tray_ && !notifier_) return;
     if (items.empty()) {
-        tray_->setContextMenu(nullptr);
+        if (tray_) tray_->setContextMenu(nullptr);
+        if (notifier_) notifier_->setMenu({});
         menu_.reset();
         menuActions_.clear();
         return;
@@ -141,8 +181,10 @@ void QtStatusItem::setMenu(const std::vector<platform::MenuItem>& items) {
         menu_ = std::make_unique<QMenu>();
         // Where the menu was opened stands for the click on the icon: a host that shows the menu
         // on a click says no more than that.
-        QObject::connect(menu_.get(), &QMenu::aboutToShow, menu_.get(),
-                         [this] { menuOpenedAt_ = QCursor::pos(); });
+        if (tray_) {
+            QObject::connect(menu_.get(), &QMenu::aboutToShow, menu_.get(),
+                             [this] { menuOpenedAt_ = pointer(); });
+        }
     }
     // Retitled in place, so that a host showing the menu sees the same entries change.
     const QList<QAction*> actions = menu_->actions();
@@ -155,15 +197,19 @@ void QtStatusItem::setMenu(const std::vector<platform::MenuItem>& items) {
         }
     }
     menuActions_.clear();
+    QStringList titles;
     for (std::size_t i = 0; i < items.size(); ++i) {
-        menu_->actions().at(static_cast<qsizetype>(i))->setText(QString::fromStdString(items[i].title));
+        titles.append(QString::fromStdString(items[i].title));
+        menu_->actions().at(static_cast<qsizetype>(i))->setText(titles.back());
         menuActions_.push_back(items[i].action);
     }
-    if (tray_->contextMenu() != menu_.get()) tray_->setContextMenu(menu_.get());
+    if (notifier_) notifier_->setMenu(titles);
+    if (tray_ && tray_->contextMenu() != menu_.get()) tray_->setContextMenu(menu_.get());
 }
 
 void QtStatusItem::setToolTip(const std::string& text) {
     if (tray_) tray_->setToolTip(QString::fromStdString(text));
+    if (notifier_) notifier_->setToolTip(QString::fromStdString(text));
 }
 
 void QtStatusItem::chosen(const std::string& action) {
@@ -171,14 +217,21 @@ void QtStatusItem::chosen(const std::string& action) {
     application_.handleEvent(event, [this, &action] { application_.sendAction(action, nullptr, view_); });
 }
 
+std::optional<QPoint> QtStatusItem::pointer() const {
+    return pointerIsCurrent_ ? std::optional<QPoint>(QCursor::pos()) : std::nullopt;
+}
+
 platform::Event QtStatusItem::clickEvent(std::optional<QPoint> where) const {
-    const QPoint at = where.value_or(QCursor::pos());
-    return {platform::kLeftMouseDown, modifierFlags(currentModifierKeys()),
-            currentScreenSpace().toProgram(
-                platform::Point{static_cast<double>(at.x()), static_cast<double>(at.y())})};
+    platform::Event event{platform::kLeftMouseDown, modifierFlags(currentModifierKeys()), std::nullopt};
+    if (where) {
+        event.locationInScreen = currentScreenSpace().toProgram(
+            platform::Point{static_cast<double>(where->x()), static_cast<double>(where->y())});
+    }
+    return event;
 }
 
 void QtStatusItem::remove() {
+    notifier_.reset();
     if (!tray_) return;
     tray_->setContextMenu(nullptr);
     tray_->hide();
@@ -187,20 +240,23 @@ void QtStatusItem::remove() {
 
 void QtStatusItem::activated(QSystemTrayIcon::ActivationReason reason) {
     // Every press counts, the second of a double click included, as mouse-downs do.
-    if (view_ == nullptr || (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::DoubleClick)) {
-        return;
-    }
-    const platform::Event event = clickEvent(std::nullopt);
+    if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::DoubleClick) return;
+    clicked(pointer());
+}
+
+void QtStatusItem::clicked(std::optional<QPoint> where) {
+    if (view_ == nullptr) return;
+    const platform::Event event = clickEvent(where);
     application_.handleEvent(event, [this, &event] {
         if (view_ != nullptr) view_->mouseDown(event);
     });
 }
 
-QtStatusBar::QtStatusBar(QtApplication& application)
-    : application_(application), thickness_(currentBarThickness()) {}
+QtStatusBar::QtStatusBar(QtApplication& application, TrayKind kind)
+    : application_(application), kind_(kind), thickness_(currentBarThickness()) {}
 
 std::shared_ptr<platform::StatusItem> QtStatusBar::statusItemWithLength(double length) {
-    return items_.emplace_back(std::make_shared<QtStatusItem>(length, application_));
+    return items_.emplace_back(std::make_shared<QtStatusItem>(length, application_, kind_));
 }
 
 void QtStatusBar::removeStatusItem(const platform::StatusItem* item) {

@@ -11,21 +11,31 @@
 #include <memory>
 #include <vector>
 
+#include "platform/qt/status_notifier.h"
 #include "platform/status_bar.h"
 
 namespace quillory::qt {
 
 class QtApplication;
 
+// How the icon reaches the tray: as a StatusNotifierItem of our own where a watcher with a host
+// runs (GNOME's AppIndicator, Plasma, Xfce), through Qt's tray icon for XEmbed trays elsewhere.
+enum class TrayKind { xembed, statusNotifier };
+
 // The drawing of `view` at `scale` pixels a point, centred on a square canvas so that a tray
 // scaling it into its square slot never distorts it.
 QImage renderStatusView(platform::View& view, double scale);
 
-// A tray icon (QSystemTrayIcon: XEmbed or StatusNotifierItem, as the desktop offers) whose
-// picture is the drawing of the view shown in it.
+// The glyph of the view's drawing without its empty margin, square, at each of `sides`: hosts
+// fit whatever they get into a square of their own, where a margin would only shrink the glyph.
+QList<QImage> glyphPictures(platform::View& view, const QList<int>& sides);
+
+// A tray icon whose picture is the drawing of the view shown in it. On a Wayland session the
+// pointer that XWayland reports is stale, so a click or a menu there carries only the position
+// the host gave.
 class QtStatusItem final : public platform::StatusItem, public platform::ViewHost {
 public:
-    QtStatusItem(double length, QtApplication& application);
+    QtStatusItem(double length, QtApplication& application, TrayKind kind);
     ~QtStatusItem() override;
 
     double length() const override { return length_; }
@@ -33,10 +43,10 @@ public:
     // Draws the view in a display pass after the current event.
     void viewNeedsDisplay(platform::View& view) override;
     // The tray's slot in screen coordinates when the tray reports it (XEmbed trays do, with the
-    // view filling the slot); the zero rectangle otherwise.
+    // view filling the slot); the zero rectangle otherwise (StatusNotifierItem hosts).
     platform::Rect convertRectToScreen(const platform::Rect& rect) const override;
-    // A QMenu for the tray: XEmbed trays open it on the right button, StatusNotifierItem hosts
-    // show it as their own menu.
+    // A QMenu for XEmbed trays (on the right button) and for hosts that ask us to show it;
+    // StatusNotifierItem hosts show the same entries as their own menu.
     void setMenu(const std::vector<platform::MenuItem>& items) override;
     void setToolTip(const std::string& text) override;
 
@@ -46,6 +56,7 @@ public:
     void redisplay() { displayPass(); }
 
     QSystemTrayIcon* trayIcon() const { return tray_.get(); }
+    StatusNotifier* statusNotifier() const { return notifier_.get(); }
     QMenu* menu() const { return menu_.get(); }
     // The largest picture of the last display pass; null before the first.
     const QImage& drawing() const { return drawing_; }
@@ -55,16 +66,22 @@ private:
     void displayPass();
     void activated(QSystemTrayIcon::ActivationReason reason);
     void chosen(const std::string& action);
-    // A left mouse-down at `where` (the pointer when none), with the modifier keys held now.
+    void clicked(std::optional<QPoint> where);
+    // The pointer, where it can be trusted.
+    std::optional<QPoint> pointer() const;
+    // A left mouse-down at `where` (in Qt's coordinates; unknown: none), with the modifier keys
+    // held now.
     platform::Event clickEvent(std::optional<QPoint> where) const;
 
+    QObject context_;  // for the display passes still to come
     double length_;
     QtApplication& application_;
     std::unique_ptr<QMenu> menu_;
     std::vector<std::string> menuActions_;
     std::optional<QPoint> menuOpenedAt_;
+    bool pointerIsCurrent_;
     std::unique_ptr<QSystemTrayIcon> tray_;
-    bool themedByName_;
+    std::unique_ptr<StatusNotifier> notifier_;
     platform::View* view_ = nullptr;
     bool displayScheduled_ = false;
     QImage drawing_;
@@ -74,7 +91,7 @@ private:
 // The system tray.
 class QtStatusBar final : public platform::StatusBar {
 public:
-    explicit QtStatusBar(QtApplication& application);
+    QtStatusBar(QtApplication& application, TrayKind kind);
 
     double thickness() const override { return thickness_; }
     std::shared_ptr<platform::StatusItem> statusItemWithLength(double length) override;
@@ -86,6 +103,7 @@ public:
 
 private:
     QtApplication& application_;
+    TrayKind kind_;
     double thickness_;
     std::vector<std::shared_ptr<QtStatusItem>> items_;
 };

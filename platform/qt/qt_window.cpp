@@ -11,6 +11,7 @@
 #include "platform/qt/qt_graphics.h"
 #include "platform/qt/qt_run_loop.h"
 #include "platform/qt/qt_screens.h"
+#include "platform/qt/x11_desktop.h"
 
 namespace quillory::qt {
 
@@ -71,6 +72,7 @@ void QtWindow::setAlphaValue(double alpha) {
 void QtWindow::makeKeyAndOrderFront() {
     masked_ = hooks_.compositingActive ? !hooks_.compositingActive() : false;
     updateMask();
+    if (!widget_->isVisible()) desktop::keepOffTaskbar(widget_->winId());
     widget_->show();
     widget_->raise();
     if (canBecomeKey_) widget_->activateWindow();

@@ -9,7 +9,7 @@
 #include "platform/platform.h"
 
 // Every platform service in memory, for the controller tests: one screen of 1440 x 900, a status
-// bar 22 high whose items sit at (988, 878), and a clock that only moves on advance().
+// bar 22 high along its top whose items sit at (988, 878), and a clock that only moves on advance().
 namespace quillory::platform::sim {
 
 // A run loop on a virtual clock of whole nanoseconds: what falls due runs in time order, ties
@@ -227,6 +227,7 @@ struct SimPlatform : Application, StatusBar, Screens, WindowServer, ImageStore, 
         std::erase_if(items, [item](const auto& held) { return held.get() == item; });
     }
     std::vector<Rect> frames() const override { return {{0.0, 0.0, 1440.0, 900.0}}; }
+    Rect firstVisibleFrame() const override { return visible; }
     std::unique_ptr<Window> createPanel(const Rect& frame, bool) override {
         newestWindow = new SimWindow(runLoop, frame);
         return std::unique_ptr<Window>(newestWindow);
@@ -289,6 +290,7 @@ struct SimPlatform : Application, StatusBar, Screens, WindowServer, ImageStore, 
     SimWindow* newestWindow = nullptr;  // the newest window, while its owner lives
     std::map<std::string, std::shared_ptr<const Image>> named;
     std::optional<std::string> style;
+    Rect visible{0.0, 0.0, 1440.0, 878.0};  // the status bar's strip left out
     long logCount = 0;
     std::string lastLog;
     std::vector<int> exits;

@@ -13,13 +13,16 @@ constexpr ArrowEdge top = ArrowEdge::top, bottom = ArrowEdge::bottom;
 constexpr Rect kShown{860, 478, 280, 400};
 
 // Under the icon, kept 8 inside the screen's sides, upward from a bottom bar; when the tray does
-// not say where the icon is, under the click in a bar, else under the middle of the top edge.
+// not say where the icon is, under the click (or the host's position) in a bar, else, when it
+// comes without one, under the last; else at the right end of the desktop's bar, the arrow by the
+// corner.
 TEST(PanelOpening, placesThePanelUnderTheIconOrWhereTheTrayWasClicked) {
     const std::optional<Point> unknown;
     // Click none: the icon's middle; through the menu: "Show Panel", the menu opened at `click`.
+    // Earlier: a click there opened and closed the panel before.
     // clang-format off
     const struct { std::optional<Point> iconOrigin, click; bool throughMenu; Rect frame; std::int64_t arrowX;
-                   ArrowEdge edge; } cases[] = {
+                   ArrowEdge edge; std::optional<Point> earlier = {}; bool bottomBar = false; } cases[] = {
         {Point{988, 878}, unknown, false, kShown, 140, top},
         {Point{1388, 878}, unknown, false, {1152, 478, 280, 400}, 248, top},
         {Point{38, 878}, unknown, false, {8, 478, 280, 400}, 42, top},
@@ -31,12 +34,17 @@ TEST(PanelOpening, placesThePanelUnderTheIconOrWhereTheTrayWasClicked) {
         {unknown, Point{1000, 11}, false, {860, 22, 280, 400}, 140, bottom},
         {unknown, Point{30, 889}, false, {8, 478, 280, 400}, 22, top},
         {unknown, Point{1000, 889}, true, kShown, 140, top},
-        {unknown, unknown, false, {580, 478, 280, 400}, 140, top},
-        {unknown, Point{640, 420}, true, {580, 478, 280, 400}, 140, top}};
+        {unknown, unknown, false, {1152, 478, 280, 400}, 266, top},
+        {unknown, Point{640, 420}, true, {1152, 478, 280, 400}, 266, top},
+        {unknown, unknown, true, kShown, 140, top, Point{1000, 889}},
+        {unknown, Point{640, 420}, false, {1152, 478, 280, 400}, 266, top, Point{1000, 889}},
+        {unknown, unknown, false, {1152, 22, 280, 400}, 266, bottom, unknown, true}};
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         Program program(c.iconOrigin);
+        if (c.bottomBar) program.sim.visible = {0, 22, 1440, 878};
+        for (int click = 0; c.earlier && click < 2; ++click) program.sim.clickStatusItem(0, c.earlier);
         c.throughMenu ? program.sim.chooseStatusMenuItem("Show Panel", c.click)
                       : program.sim.clickStatusItem(0, c.click);
         program.sim.advance(1.0);
@@ -94,15 +102,6 @@ TEST(PanelOpening, arrowFollowsTheIconAtEveryStepAndShiftOptionLogs) {
     EXPECT_EQ(window.alpha, 1.0);
     EXPECT_NEAR(static_cast<double>(program.sim.runLoop.nowNs), 1.5e9, 100.0);
     EXPECT_EQ(program.sim.logCount, 1);
-}
-
-TEST(PanelOpening, withoutADelegateUsesTheFallbackRule) {
-    Program program;
-    PanelController panel(program.sim.services(), {program.selection, program.photos, program.reads},
-                          nullptr);
-    panel.setHasActivePanel(true);
-    program.sim.advance(1.0);
-    EXPECT_EQ(program.window().frame(), (Rect{580, 478, 280, 400}));
 }
 
 // The panel opened by a click and fully animated in.

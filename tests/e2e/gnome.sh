@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
 # End to end on GNOME Shell with the AppIndicator extension, as an X11 compositor on its own Xvfb,
 # with a private session bus and a private system bus (it looks for logind there; an empty bus
-# will do): a click shows Quillory's menu, whose "Show Panel" and "Hide Panel" toggle the panel,
-# and the icon is legible on the top bar. Every state kept as a screenshot.
+# will do): a click shows Quillory's menu, whose "Show Panel" opens the panel under the icon, and
+# the icon is legible on the top bar (its "Hide Panel" is proved on Wayland, by gnome-wayland.sh). Every state kept as a screenshot.
 # gnome.sh QUILLORY ARTIFACTS DATA; exit 77 (skipped) when a program it needs is missing.
 QUILLORY=$1 ARTIFACTS=$2 DATA=$3 BUS=private NEEDS="gnome-shell gsettings dbus-daemon gdbus"
 source "${0%/*}/lib.sh" || exit 1
 extension=ubuntu-appindicators@ubuntu.com
 [ -d "/usr/share/gnome-shell/extensions/$extension" ] || skip "gnome-shell-extension-appindicator is not installed"
-dbus-daemon --session --nofork --print-address=3 3>"$scratch/system-bus" & started
-within 10 grep -q . "$scratch/system-bus" || fail "a private system bus runs"
-export DBUS_SYSTEM_BUS_ADDRESS=$(head -1 "$scratch/system-bus") GSETTINGS_BACKEND=keyfile
+system_bus
+export GSETTINGS_BACKEND=keyfile
 gsettings set org.gnome.shell enabled-extensions "['$extension']"
 gsettings set org.gnome.shell disable-user-extensions false
 gnome-shell --x11 --replace >"$ARTIFACTS/gnome-shell.log" 2>&1 & started
@@ -24,7 +23,3 @@ click $cx $cy && check "a click shows Quillory's menu, not the panel" within 5 e
 xdotool key Down Return
 check "its \"Show Panel\" opens the panel under the icon" within 5 under_icon
 shot 33-gnome-panel-open
-click $cx $cy && check "a click on the icon shows the menu again" within 5 eval 'menu 34-gnome-menu-panel-open 33-gnome-panel-open && panel'
-xdotool key Down Return
-check "its \"Hide Panel\" closes the panel" within 5 no_panel
-shot 35-gnome-panel-closed

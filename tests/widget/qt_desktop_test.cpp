@@ -31,6 +31,21 @@ Q_SIGNALS:
     void SettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
 };
 
+// A stand-in for the desktop's notification service.
+class FakeNotifications final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public Q_SLOTS:
+    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
+                const QStringList&, const QVariantMap&, int) {
+        shown.append(summary + " / " + body);
+        return 1;
+    }
+
+public:
+    QStringList shown;
+};
+
 namespace quillory::qt {
 namespace {
 
@@ -122,6 +137,23 @@ TEST(TrayIcon, followsThePortalsColourScheme) {
     daemon.waitForFinished();
 }
 
+// The no-tray notification on a private bus, as a notification service sees it. (Our
+// StatusNotifierItem and its menu are proved against the real hosts of the end-to-end tests.)
+TEST(NoTray, theUserHearsOfItInADesktopNotification) {
+    QProcess daemon;
+    daemon.start("dbus-daemon", {"--session", "--print-address", "--nofork"});
+    if (!daemon.waitForReadyRead(10000)) GTEST_SKIP() << "dbus-daemon (package dbus-daemon) did not start";
+    const QString address = QString::fromUtf8(daemon.readLine().trimmed());
+    QDBusConnection service = QDBusConnection::connectToBus(address, "notifications");
+    FakeNotifications notifications;
+    service.registerObject("/org/freedesktop/Notifications", &notifications, QDBusConnection::ExportAllSlots);
+    ASSERT_TRUE(service.registerService("org.freedesktop.Notifications"));
+    EXPECT_TRUE(notifyNoTray(QDBusConnection::connectToBus(address, "client"), "switch it on", 5000));
+    EXPECT_EQ(notifications.shown, QStringList("Quillory: no system tray is available / Switch it on."));
+    daemon.terminate();
+    daemon.waitForFinished();
+}
+
 struct Closes final : platform::WindowDelegate {
     void windowDidResize() override {}
     void windowDidResignKey() override {}
@@ -194,6 +226,8 @@ TEST(WorkerReadQueue, appliesResultsInOrderOnTheUiThreadAndDropsThemWhenGone) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qunsetenv("WAYLAND_DISPLAY");  // the tray trusts the pointer only off Wayland sessions
+    qunsetenv("XDG_SESSION_TYPE");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
