@@ -56,6 +56,11 @@ says() {
   shot "$1" && convert "$ARTIFACTS/$1.png" -crop "280x400+$px+$py" +repage -resize 300% -colorspace Gray "$scratch/ocr.png" &&
     tesseract "$scratch/ocr.png" - 2>/dev/null | tr '\n' ' ' | tee "$scratch/said" | grep -qiE "$2"
 }
+# previewed SHOT: the panel shows the photo's preview (both photos are a quarter pure red).
+previewed() {
+  (($(convert "$ARTIFACTS/$1.png" -crop "280x400+$px+$py" +repage -fuzz 15% -fill black +opaque red -fill white -opaque red \
+    -format '%[fx:int(mean*100)]' info:) >= 4))
+}
 logged() { [ "$(grep -cx 'file change' "$log")" -eq "$1" ]; }
 item_at() { /usr/bin/python3 "${0%/*}/item_at.py" "$MANAGER" "$@" >"$scratch/at"; }
 # select NAME: one click on the item NAME, where the file manager shows it; then it is selected.
@@ -75,12 +80,12 @@ else
 fi
 check 'the panel logs one "file change"' within 5 logged 1
 echo "measured: the first selection to \"file change\" $(($(ms) - t0)) ms"
-check "the panel shows harbour.jpg" within 5 says 41-$MANAGER-harbour 'harbour\.jpg'
+check "the panel shows harbour.jpg and its preview" within 5 eval "says 41-$MANAGER-harbour 'harbour\\.jpg' && previewed 41-$MANAGER-harbour"
 t0=$(ms)
 xdotool key "$next"
 check 'an arrow key to meadow.jpg logs exactly one more "file change"' within 5 logged 2
 echo "measured: arrow key to \"file change\" $(($(ms) - t0)) ms"
-check "the panel shows meadow.jpg" within 5 says 42-$MANAGER-meadow 'meadow\.jpg'
+check "the panel shows meadow.jpg and its preview" within 5 eval "says 42-$MANAGER-meadow 'meadow\\.jpg' && previewed 42-$MANAGER-meadow"
 xdotool key "$next"
 check "$MANAGER selects notes.txt" within 5 item_at notes.txt --selected
 check "the open panel stays on meadow.jpg" says 43-$MANAGER-text-file-selected 'meadow\.jpg'
