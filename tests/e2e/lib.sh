@@ -22,8 +22,20 @@ within() {
 }
 
 pids=() scratch=$(mktemp -d)
-cleanup() { # the programs started, last first
+# ours: every program still running that was started here, the session bus's own starts included
+# (KDE's name waiters outlive the bus for a minute, holding the test's output open): those with
+# this test's runtime folder, and what a private bus started.
+ours() {
+  local f v
+  for f in /proc/[0-9]*/environ; do
+    { while IFS= read -r -d '' v; do [ "$v" != "XDG_RUNTIME_DIR=$scratch/run" ] || { echo "${f:6:-8}"; break; }; done; } 2>/dev/null <"$f" || true
+  done
+  [ -z "${QUILLORY_E2E_BUS:-}" ] || pgrep -P "$(pgrep -P $PPID -x dbus-daemon || echo 0)" || true
+}
+cleanup() { # the programs started, last first, then whatever is left of them
   local i; for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  kill $(ours) 2>/dev/null || true
+  within 10 eval '[ -z "$(ours)" ]' || kill -9 $(ours) 2>/dev/null || true
   wait 2>/dev/null || true; rm -rf "$scratch"
 }
 trap cleanup EXIT
