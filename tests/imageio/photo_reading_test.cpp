@@ -132,8 +132,8 @@ TEST(PhotoPreview, turnsEveryPixelToItsUprightPlace) {
         {1, {0, 1, 2, 3, 4, 5}}, {2, {2, 1, 0, 5, 4, 3}}, {3, {5, 4, 3, 2, 1, 0}}, {4, {3, 4, 5, 0, 1, 2}},
         {5, {0, 3, 1, 4, 2, 5}}, {6, {3, 0, 4, 1, 5, 2}}, {7, {5, 2, 4, 1, 3, 0}}, {8, {2, 5, 1, 4, 0, 3}}};
     for (const auto& [orientation, expected] : cases) {
-        Bitmap stored{3, 2, {}};
-        for (std::uint8_t i = 0; i < 6; ++i) stored.rgb.insert(stored.rgb.end(), {i, i, i});
+        Bitmap stored{3, 2, std::vector<std::uint8_t>(18)};
+        for (std::size_t i = 0; i < stored.rgb.size(); ++i) stored.rgb[i] = static_cast<std::uint8_t>(i / 3);
         const Bitmap upright = imageio::orientUpright(stored, orientation);
         std::vector<int> seen;
         for (std::size_t i = 0; i < upright.rgb.size(); i += 3) seen.push_back(upright.rgb[i]);
