@@ -15,7 +15,9 @@ expect() { # expect STATUS TEXT WHAT [VAR=VALUE...] -- ARGS...: TEXT is in what 
 expect 0 "quillory $version" "--version names the project version" -- --version
 expect 0 "--summary FILE" "--help gives the usage" -- --help
 expect 0 "50mm 1/250s F2.8 ISO 200" "--summary prints the photo's summary" -- --summary "$data/jpeg/exif.jpg"
-expect 2 "--summary FILE" "an unknown option gives the usage and status 2" -- --frobnicate
+expect 2 "quillory: unknown option '--frobnicate'
+Try 'quillory --help' for more information." "an unknown option: says which, status 2" -- --frobnicate
+expect 2 "quillory: --summary needs a FILE" "an option without its value: says so, status 2" -- --summary
 expect 1 "quillory: no display" "without a display: says so, status 1" --
 expect 1 "XWayland" "Wayland without XWayland: says so, status 1" WAYLAND_DISPLAY=wayland-0 --
 expect 1 "cannot open the X display" "an unreachable display: says so, status 1" DISPLAY=:987 --
