@@ -5,6 +5,7 @@
 
 #include "inspection/summary.h"
 #include "platform/imageio/image_service_factory.h"
+#include "platform/imageio/jpeg_markers.h"
 #include "platform/imageio/orientation.h"
 #include "tests/support/quadrants.h"
 #include "tests/support/support.h"
@@ -43,6 +44,9 @@ TEST(PhotoProperties, areReadAsStored) {
         {"cr2/exif-12bit.CR2", 1, "5184 x 3456 x 12 RGB \n\n" + kCanon},
         {"cr2/makernote-65535-entries.CR2", 1, "3504 x 2336 x 14 RGB \n\n" + kCanon},
         {"cr2/sensor-size.CR2", 1, "5200 x 3500 x 14 RGB \n\n" + kCanon},
+        // Raw data that ends before its frame header does: what follows it in the file is not read.
+        {"cr2/raw-stream-cut-after-a-length.CR2", 1, "(null) x (null) x (null) RGB \n\n" + kCanon},
+        {"cr2/raw-stream-cut-inside-its-frame.CR2", 1, "(null) x (null) x (null) RGB \n\n" + kCanon},
         {"cr2/preview-turned-180.CR2", 1, "5200 x 3500 x 14 RGB \n\n" + kCanon},
         {"cr2/large-preview.CR2", 6, "5200 x 3500 x 14 RGB \n\n" + kCanon}
         // clang-format on
@@ -67,6 +71,24 @@ TEST(PhotoProperties, areReadWhenStandardInputIsClosed) {
     ::dup2(saved, 0);
     ::close(saved);
     EXPECT_TRUE(read && read->pixelWidth == 64);
+}
+
+// A JPEG stream inside a larger file is read up to its own end only. In exif.jpg the APP1
+// "Exif" segment runs from 2 to 184 (its TIFF data from 12) and the frame comes later.
+TEST(JpegHeaders, comeOnlyFromTheStreamsOwnBytes) {
+    const auto file = imageio::PhotoFile::open(support::data("jpeg/exif.jpg").string(), nullptr);
+    ASSERT_TRUE(file);
+    const struct {
+        std::int64_t end;
+        std::int64_t exifEnd;  // 0: no EXIF block
+        bool frame;
+    } cases[] = {{961, 184, true}, {100, 100, false}, {13, 13, false}, {12, 0, false}, {10, 0, false}};
+    for (const auto& c : cases) {
+        const auto headers = imageio::readJpegHeaders(*file, {0, c.end});
+        ASSERT_TRUE(headers);
+        EXPECT_EQ(headers->exif ? headers->exif->offset + headers->exif->length : 0, c.exifEnd) << c.end;
+        EXPECT_EQ(headers->frame.has_value(), c.frame) << c.end;
+    }
 }
 
 enum Look { kAny, kUpright, kStoredTurnedLeft, kGreyOfGreen, kTopLeftRed };
