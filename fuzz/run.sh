@@ -16,22 +16,13 @@ seeds=$out/seeds corpus=${QUILLORY_CORPUS:-../shared/corpus}
 rm -rf "$seeds" && mkdir -p "$seeds/fill" "$seeds/url" "$out/corpus/fill" "$out/corpus/url" "$out/artifacts"
 fixtures=0 from_corpus=0 urls=0
 while IFS= read -r -d '' file; do
-  name=${file#tests/data/}
-  cp "$file" "$seeds/fill/fixture-${name//\//-}"
-  fixtures=$((fixtures + 1))
+  name=${file#tests/data/} fixtures=$((fixtures + 1)) && cp "$file" "$seeds/fill/fixture-${name//\//-}"
 done < <(find tests/data -mindepth 2 -type f -print0)
-if [ -d "$corpus" ]; then
-  while IFS= read -r -d '' file; do
-    from_corpus=$((from_corpus + 1))
-    head -c "$max_len" "$file" >"$seeds/fill/corpus-$from_corpus"
-  done < <(find "$corpus" -mindepth 2 -type f -print0)
-else
-  echo "fuzz: no corpus at $corpus, so the fill is seeded from the fixtures alone"
-fi
-while IFS= read -r url; do
-  urls=$((urls + 1))
-  printf '%s' "$url" >"$seeds/url/url-$urls"
-done <fuzz/url-seeds.txt
+[ -d "$corpus" ] || echo "fuzz: no corpus at $corpus, so the fill is seeded from the fixtures alone"
+while IFS= read -r -d '' file; do
+  from_corpus=$((from_corpus + 1)) && head -c "$max_len" "$file" >"$seeds/fill/corpus-$from_corpus"
+done < <([ ! -d "$corpus" ] || find "$corpus" -mindepth 2 -type f -print0)
+while IFS= read -r url; do urls=$((urls + 1)) && printf '%s' "$url" >"$seeds/url/url-$urls"; done <fuzz/url-seeds.txt
 echo "fuzz: $((fixtures + from_corpus)) fill seeds ($fixtures fixtures, $from_corpus corpus files), $urls URL seeds"
 
 # A small quarantine keeps the resident size meaningful for -rss_limit_mb.
