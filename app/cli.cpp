@@ -38,17 +38,42 @@ struct Request {
     std::optional<std::string> thumbnail;
 };
 
+bool isOption(const std::string& arg) {
+    return arg.size() > 1 && arg[0] == '-';
+}
+
 // "--summary FILE" first, then at most one "--thumbnail OUT"; an option's value is the next
-// argument as it stands. "--" ends the options and nothing may follow it.
-std::optional<Request> parse(const std::vector<std::string>& args) {
-    if (args.size() < 2 || args[0] != "--summary") return std::nullopt;
-    Request request{args[1], std::nullopt};
-    for (std::size_t i = 2; i < args.size(); ++i) {
-        if (args[i] == "--" && i + 1 == args.size()) break;
-        if (args[i] != "--thumbnail" || i + 1 == args.size() || request.thumbnail) return std::nullopt;
-        request.thumbnail = args[++i];
+// argument as it stands. "--" ends the options and nothing may follow it. Returns what is wrong
+// with the arguments, the first thing from the left, in a few words; empty when `request` is
+// filled. Files before the first option are not themselves wrong: the option after them is.
+std::string parse(const std::vector<std::string>& args, Request& request) {
+    bool summary = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool last = i + 1 == args.size();
+        if (arg == "--") {
+            if (!last) return "unexpected argument '" + cleanText(args[i + 1]) + "'";
+            break;
+        }
+        if (arg == "--help" || arg == "--version") return arg + " takes no other argument";
+        if ((arg == "--summary" || arg == "--thumbnail") && last) return arg + " needs a FILE";
+        if (arg == "--summary") {
+            if (summary) return "--summary may be given only once";
+            if (i != 0) return "--summary must be the first argument";
+            request.file = args[++i];
+            summary = true;
+            continue;
+        }
+        if (arg == "--thumbnail") {
+            if (!summary) return "--thumbnail needs --summary FILE before it";
+            if (request.thumbnail) return "--thumbnail may be given only once";
+            request.thumbnail = args[++i];
+            continue;
+        }
+        if (isOption(arg)) return "unknown option '" + cleanText(arg) + "'";
+        if (summary) return "unexpected argument '" + cleanText(arg) + "'";
     }
-    return request;
+    return summary ? "" : "no --summary FILE";
 }
 
 // A file: URL stands for its path; a relative path is taken from the working folder.
@@ -115,7 +140,7 @@ std::optional<std::vector<std::string>> trayFiles(const std::vector<std::string>
     for (const std::string& arg : args) {
         if (options && arg == "--") {
             options = false;
-        } else if (options && arg.size() > 1 && arg[0] == '-') {
+        } else if (options && isOption(arg)) {
             return std::nullopt;
         } else {
             files.push_back(arg);
@@ -133,12 +158,12 @@ int runCli(const std::vector<std::string>& args, const CliContext& context) {
         context.out << "quillory " << context.version << '\n';
         return kExitOk;
     }
-    const std::optional<Request> request = parse(args);
-    if (!request) {
-        context.err << kUsage;
+    Request request;
+    if (const std::string wrong = parse(args, request); !wrong.empty()) {
+        context.err << "quillory: " << wrong << "\nTry 'quillory --help' for more information.\n";
         return kExitUsage;
     }
-    return inspect(*request, context);
+    return inspect(request, context);
 }
 
 std::string workingFolder() {

@@ -28,8 +28,8 @@ inline constexpr int kExitUnwritable = 3;
 // after "--". None when they are for the command line (runCli answers them, wrong ones too).
 std::optional<std::vector<std::string>> trayFiles(const std::vector<std::string>& args);
 
-// The command line: --summary FILE [--thumbnail OUT.png], --help, --version; anything else
-// prints the usage. Returns the process's exit status.
+// The command line: --summary FILE [--thumbnail OUT.png], --help, --version; for anything else
+// it says in one line what is wrong and points to --help. Returns the process's exit status.
 int runCli(const std::vector<std::string>& args, const CliContext& context);
 
 // The working folder as the file system names it: bytes, which need not be UTF-8.

@@ -9,14 +9,21 @@ shift $(($# < 2 ? $# : 2))
 out=build/fuzz max_len=65536
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "${QUILLORY_FUZZ_JOBS:-2}"
-# Seeds: the fixture photos of tests/data, the corpus cut to the fuzzer's input size, some URLs.
-seeds=$out/seeds corpus=${QUILLORY_CORPUS:-../shared/corpus} n=0
+# Seeds: every fixture of tests/data, every file of the corpus cut to the fuzzer's input size,
+# and some URLs. Each counter moves in this shell: an expansion inside a redirection of an
+# external command would move only the forked command's copy.
+seeds=$out/seeds corpus=${QUILLORY_CORPUS:-../shared/corpus}
 rm -rf "$seeds" && mkdir -p "$seeds/fill" "$seeds/url" "$out/corpus/fill" "$out/corpus/url" "$out/artifacts"
-cp tests/data/jpeg/* tests/data/cr2/* tests/data/crafted/* "$seeds/fill/"
-for file in "$corpus"/jpg/* "$corpus"/cr2/* "$corpus"/bad/*; do
-  if [ -f "$file" ]; then head -c "$max_len" "$file" >"$seeds/fill/corpus-$((n++))"; fi
-done
-while IFS= read -r url; do printf '%s' "$url" >"$seeds/url/url-$((n++))"; done <fuzz/url-seeds.txt
+fixtures=0 from_corpus=0 urls=0
+while IFS= read -r -d '' file; do
+  name=${file#tests/data/} fixtures=$((fixtures + 1)) && cp "$file" "$seeds/fill/fixture-${name//\//-}"
+done < <(find tests/data -mindepth 2 -type f -print0)
+[ -d "$corpus" ] || echo "fuzz: no corpus at $corpus, so the fill is seeded from the fixtures alone"
+while IFS= read -r -d '' file; do
+  from_corpus=$((from_corpus + 1)) && head -c "$max_len" "$file" >"$seeds/fill/corpus-$from_corpus"
+done < <([ ! -d "$corpus" ] || find "$corpus" -mindepth 2 -type f -print0)
+while IFS= read -r url; do urls=$((urls + 1)) && printf '%s' "$url" >"$seeds/url/url-$urls"; done <fuzz/url-seeds.txt
+echo "fuzz: $((fixtures + from_corpus)) fill seeds ($fixtures fixtures, $from_corpus corpus files), $urls URL seeds"
 
 # A small quarantine keeps the resident size meaningful for -rss_limit_mb.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:quarantine_size_mb=16}

@@ -1,5 +1,6 @@
 #include "platform/imageio/jpeg_markers.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -33,8 +34,9 @@ public:
 
 private:
     bool nextMarker(int& marker);
-    void readFrame(std::int64_t payload, int length);
-    void readApp1(std::int64_t payload, int length);
+    std::size_t readIn(std::int64_t at, std::uint8_t* into, std::size_t length) const;
+    void readFrame(std::int64_t payload, std::int64_t length);
+    void readApp1(std::int64_t payload, std::int64_t length);
 
     const PhotoFile& file_;
     std::int64_t pos_;
@@ -49,11 +51,13 @@ JpegHeaders MarkerWalker::walk() {
         if (marker == 0xD9 || marker == 0xDA) break;  // end of image, or the first scan
         if (isStandalone(marker)) continue;
         std::array<std::uint8_t, 2> size{};
-        if (pos_ + 2 > end_ || file_.readAt(pos_, size.data(), 2) != 2) break;
+        if (readIn(pos_, size.data(), 2) != 2) break;
         const int length = be16(size.data());
         if (length < 2) break;
-        if (isFrameMarker(marker) && !found_.frame) readFrame(pos_ + 2, length - 2);
-        if (marker == 0xE1 && !found_.exif) readApp1(pos_ + 2, length - 2);
+        // A segment cut by the stream's end holds only what lies inside the stream.
+        const std::int64_t payload = std::min<std::int64_t>(length - 2, end_ - (pos_ + 2));
+        if (isFrameMarker(marker) && !found_.frame) readFrame(pos_ + 2, payload);
+        if (marker == 0xE1 && !found_.exif) readApp1(pos_ + 2, payload);
         pos_ += length;
     }
     return found_;
@@ -64,7 +68,7 @@ bool MarkerWalker::nextMarker(int& marker) {
     std::array<std::uint8_t, 512> chunk{};
     const std::int64_t limit = pos_ + kMaxResync;
     while (pos_ < end_ && pos_ < limit) {
-        const std::size_t got = file_.readAt(pos_, chunk.data(), chunk.size());
+        const std::size_t got = readIn(pos_, chunk.data(), chunk.size());
         if (got < 2) return false;
         for (std::size_t i = 0; i + 1 < got; ++i) {
             if (chunk[i] == 0xFF && chunk[i + 1] != 0xFF && chunk[i + 1] != 0x00) {
@@ -78,16 +82,23 @@ bool MarkerWalker::nextMarker(int& marker) {
     return false;
 }
 
-void MarkerWalker::readFrame(std::int64_t payload, int length) {
+// Up to `length` bytes from `at`, none past the stream's end: a stream inside a larger file (a
+// raw file's preview or raw data) is followed by other bytes that may look like a segment.
+std::size_t MarkerWalker::readIn(std::int64_t at, std::uint8_t* into, std::size_t length) const {
+    if (at >= end_) return 0;
+    return file_.readAt(at, into, std::min<std::size_t>(length, static_cast<std::size_t>(end_ - at)));
+}
+
+void MarkerWalker::readFrame(std::int64_t payload, std::int64_t length) {
     std::array<std::uint8_t, 6> sof{};
-    if (length < 6 || file_.readAt(payload, sof.data(), sof.size()) != sof.size()) return;
+    if (length < 6 || readIn(payload, sof.data(), sof.size()) != sof.size()) return;
     found_.frame = JpegFrame{sof[0], be16(&sof[3]), be16(&sof[1]), sof[5]};
 }
 
-void MarkerWalker::readApp1(std::int64_t payload, int length) {
+void MarkerWalker::readApp1(std::int64_t payload, std::int64_t length) {
     // "Exif\0" and one pad byte (normally \0, some writers put 0xFF there) come before the TIFF data.
     std::array<std::uint8_t, 6> id{};
-    if (length <= 6 || file_.readAt(payload, id.data(), id.size()) != id.size()) return;
+    if (length <= 6 || readIn(payload, id.data(), id.size()) != id.size()) return;
     if (std::memcmp(id.data(), "Exif\0", 5) != 0) return;
     found_.exif = ByteRange{payload + 6, length - 6};
 }

@@ -5,6 +5,7 @@
 
 #include "inspection/summary.h"
 #include "platform/imageio/image_service_factory.h"
+#include "platform/imageio/jpeg_markers.h"
 #include "platform/imageio/orientation.h"
 #include "tests/support/quadrants.h"
 #include "tests/support/support.h"
@@ -43,6 +44,9 @@ TEST(PhotoProperties, areReadAsStored) {
         {"cr2/exif-12bit.CR2", 1, "5184 x 3456 x 12 RGB \n\n" + kCanon},
         {"cr2/makernote-65535-entries.CR2", 1, "3504 x 2336 x 14 RGB \n\n" + kCanon},
         {"cr2/sensor-size.CR2", 1, "5200 x 3500 x 14 RGB \n\n" + kCanon},
+        // Raw data that ends before its frame header does: what follows it in the file is not read.
+        {"cr2/raw-stream-cut-after-a-length.CR2", 1, "(null) x (null) x (null) RGB \n\n" + kCanon},
+        {"cr2/raw-stream-cut-inside-its-frame.CR2", 1, "(null) x (null) x (null) RGB \n\n" + kCanon},
         {"cr2/preview-turned-180.CR2", 1, "5200 x 3500 x 14 RGB \n\n" + kCanon},
         {"cr2/large-preview.CR2", 6, "5200 x 3500 x 14 RGB \n\n" + kCanon}
         // clang-format on
@@ -67,6 +71,24 @@ TEST(PhotoProperties, areReadWhenStandardInputIsClosed) {
     ::dup2(saved, 0);
     ::close(saved);
     EXPECT_TRUE(read && read->pixelWidth == 64);
+}
+
+// A JPEG stream inside a larger file is read up to its own end only. In exif.jpg the APP1
+// "Exif" segment runs from 2 to 184 (its TIFF data from 12) and the frame comes later.
+TEST(JpegHeaders, comeOnlyFromTheStreamsOwnBytes) {
+    const auto file = imageio::PhotoFile::open(support::data("jpeg/exif.jpg").string(), nullptr);
+    ASSERT_TRUE(file);
+    const struct {
+        std::int64_t end;
+        std::int64_t exifEnd;  // 0: no EXIF block
+        bool frame;
+    } cases[] = {{961, 184, true}, {100, 100, false}, {13, 13, false}, {12, 0, false}, {10, 0, false}};
+    for (const auto& c : cases) {
+        const auto headers = imageio::readJpegHeaders(*file, {0, c.end});
+        ASSERT_TRUE(headers);
+        EXPECT_EQ(headers->exif ? headers->exif->offset + headers->exif->length : 0, c.exifEnd) << c.end;
+        EXPECT_EQ(headers->frame.has_value(), c.frame) << c.end;
+    }
 }
 
 enum Look { kAny, kUpright, kStoredTurnedLeft, kGreyOfGreen, kTopLeftRed };
@@ -132,8 +154,8 @@ TEST(PhotoPreview, turnsEveryPixelToItsUprightPlace) {
         {1, {0, 1, 2, 3, 4, 5}}, {2, {2, 1, 0, 5, 4, 3}}, {3, {5, 4, 3, 2, 1, 0}}, {4, {3, 4, 5, 0, 1, 2}},
         {5, {0, 3, 1, 4, 2, 5}}, {6, {3, 0, 4, 1, 5, 2}}, {7, {5, 2, 4, 1, 3, 0}}, {8, {2, 5, 1, 4, 0, 3}}};
     for (const auto& [orientation, expected] : cases) {
-        Bitmap stored{3, 2, {}};
-        for (std::uint8_t i = 0; i < 6; ++i) stored.rgb.insert(stored.rgb.end(), {i, i, i});
+        Bitmap stored{3, 2, std::vector<std::uint8_t>(18)};
+        for (std::size_t i = 0; i < stored.rgb.size(); ++i) stored.rgb[i] = static_cast<std::uint8_t>(i / 3);
         const Bitmap upright = imageio::orientUpright(stored, orientation);
         std::vector<int> seen;
         for (std::size_t i = 0; i < upright.rgb.size(); i += 3) seen.push_back(upright.rgb[i]);

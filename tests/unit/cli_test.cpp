@@ -43,10 +43,10 @@ struct CliCase {
 };
 
 // Only option-free arguments, or those after "--", start the tray. The command line needs
-// "--summary" first, reads the photo once, makes a preview only for "--thumbnail", and gives
-// the usage and status 2 for anything it does not know. It writes a preview only as a whole
-// and only over a PNG or nothing; refused or failed (full.png lies on a disk that fills up
-// after 16 bytes), every file stays as it was and no temporary is left behind.
+// "--summary" first, reads the photo once, makes a preview only for "--thumbnail", and for
+// anything it does not know says in one line what is wrong, with status 2. It writes a preview
+// only as a whole and only over a PNG or nothing; refused or failed (full.png lies on a disk that
+// fills up after 16 bytes), every file stays as it was and no temporary is left behind.
 TEST(Cli, writesOnlyWhatTheArgumentsAskForAndOnlyOverAPng) {
     // A folder whose name needs escaping in a URL and is not UTF-8, holding the photo a.jpg
     // and real.png; b.jpg gives no preview and a.png is no photo.
@@ -76,15 +76,19 @@ TEST(Cli, writesOnlyWhatTheArgumentsAskForAndOnlyOverAPng) {
         {{"--summary", "a.png", "--thumbnail", "t.png"}, {}, kExitOk, "No JPEG / CR2 (RAW) Files selected\n"},
         {{"--summary", "b.jpg", "--thumbnail", "t.png"}, {}, kExitOk, "b.jpg  (123 kB) \n"},
         {{"--summary", "gone\x1b.jpg"}, {}, kExitUnreadable, "quillory: cannot read gone\uFFFD.jpg: No such"},
-        {{"--summary"}, {}, kExitUsage, "Usage:"},
-        {{"--thumbnail", "t.png", "--summary", "a.jpg"}, {}, kExitUsage, "Usage:"},
-        {{"a.jpg", "--summary", "a.jpg"}, {}, kExitUsage, "Usage:"},
-        {{"--summary", "a.jpg", "extra"}, {}, kExitUsage, "Usage:"},
-        {{"--summary", "a.jpg", "--thumbnail"}, {}, kExitUsage, "Usage:"},
-        {{"--summary", "a.jpg", "--", "--thumbnail", "t.png"}, {}, kExitUsage, "Usage:"},
-        {{"--summary", "a.jpg", "--thumbnail", "t.png", "--thumbnail", "t.png"}, {}, kExitUsage, "Usage:"},
-        {{"--bogus"}, {}, kExitUsage, "Usage:"},
-        {{"a.jpg", "-x"}, {}, kExitUsage, "Usage:"},
+        // clang-format off
+        {{"--summary"}, {}, kExitUsage, "--summary needs a FILE"},
+        {{"--thumbnail", "t.png", "--summary", "a.jpg"}, {}, kExitUsage, "--thumbnail needs --summary FILE before it"},
+        {{"a.jpg", "--summary", "a.jpg"}, {}, kExitUsage, "--summary must be the first argument"},
+        {{"--summary", "a.jpg", "--summary", "a.jpg"}, {}, kExitUsage, "--summary may be given only once"},
+        {{"--summary", "a.jpg", "extra"}, {}, kExitUsage, "unexpected argument 'extra'"},
+        {{"--summary", "a.jpg", "--thumbnail"}, {}, kExitUsage, "--thumbnail needs a FILE"},
+        {{"--summary", "a.jpg", "--", "--thumbnail", "t.png"}, {}, kExitUsage, "unexpected argument '--thumbnail'"},
+        {{"--summary", "a.jpg", "--thumbnail", "t.png", "--thumbnail", "t.png"}, {}, kExitUsage, "--thumbnail may be given only once"},
+        {{"--bogus"}, {}, kExitUsage, "unknown option '--bogus'"},
+        {{"--version", "--help"}, {}, kExitUsage, "--version takes no other argument"},
+        {{"a.jpg", "-x\x1b"}, {}, kExitUsage, "unknown option '-x\uFFFD'"},
+        // clang-format on
         {thumb("new.png"), {}, kExitOk, summary},
         {thumb("old.png"), {}, kExitOk, summary, "cp real.png old.png"},
         {thumb("empty.png"), {}, kExitOk, summary, ": > empty.png"},
@@ -116,6 +120,10 @@ TEST(Cli, writesOnlyWhatTheArgumentsAskForAndOnlyOverAPng) {
         ::setrlimit(RLIMIT_FSIZE, &saved);
         EXPECT_NE((c.status == kExitOk ? out : err).str().find(c.shows), std::string::npos)
             << out.str() << err.str();
+        if (c.status == kExitUsage) {  // one line that says what is wrong, one that says where to look
+            EXPECT_EQ(err.str(), "quillory: " + c.shows + "\nTry 'quillory --help' for more information.\n");
+            EXPECT_EQ(out.str(), "");
+        }
         EXPECT_LE(images.opened.size(), 1u);
         EXPECT_TRUE(images.previews == 0 || c.args.size() == 4);  // only for --thumbnail
         if (!written.empty()) {
