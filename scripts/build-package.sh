@@ -28,7 +28,7 @@ echo "== lintian"
 lintian --fail-on error --display-info --info "$out"/quillory_"$version"_*.changes
 echo "ok: lintian reports no errors"
 
-# Exactly what cmake --install puts in place, plus Debian's copyright and changelog.
+# Exactly what cmake --install puts in place, plus Debian's copyright, changelog and lintian overrides.
 expected=(
   usr/bin/quillory
   usr/libexec/quillory/quillory-tray
@@ -42,6 +42,7 @@ expected=(
   usr/share/kio/servicemenus/quillory-servicemenu.desktop
   usr/share/man/man1/quillory.1.gz
   usr/share/doc/quillory/copyright
+  usr/share/lintian/overrides/quillory
   usr/share/doc/quillory/changelog.Debian.gz
 )
 for size in 16 22 24 32 48 64 128 256; do
