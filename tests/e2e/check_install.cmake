@@ -18,7 +18,8 @@ set(expected
   share/quillory/autostart/org.quillory.Quillory.desktop
   "share/quillory/file-managers/Show in Quillory"
   share/quillory/file-managers/thunar-uca.xml
-  share/kio/servicemenus/quillory-servicemenu.desktop)
+  share/kio/servicemenus/quillory-servicemenu.desktop
+  share/man/man1/quillory.1)
 foreach(size 16 22 24 32 48 64 128 256)
   list(APPEND expected share/icons/hicolor/${size}x${size}/apps/org.quillory.Quillory.png)
 endforeach()
