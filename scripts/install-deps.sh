@@ -26,8 +26,10 @@ packages=(
   # the file managers whose selection the panel follows, the accessibility bus they publish it on
   # (and PCManFM's bridge to it), and its Python binding to click their items
   nautilus nemo caja thunar pcmanfm dolphin at-spi2-core libatk-adaptor gir1.2-atspi-2.0 python3-gi
-  # a compiler cache shared across clones; the Debian package, its checks and its manual page
-  ccache dpkg-dev debhelper lintian man-db appstream desktop-file-utils
+  # the Debian package: a compiler cache shared by the builds, building (dpkg-buildpackage,
+  # debhelper) and checking it (lintian, man-db for its manual page), the desktop files'
+  # validators, and a fresh Debian 12 root to install it into (check-package.sh)
+  ccache dpkg-dev debhelper lintian man-db appstream desktop-file-utils mmdebstrap
 )
 
 sudo_cmd=()
