@@ -2,7 +2,8 @@
 # file_manager_bench.sh BUILD MANAGER: file_manager_bench against the file manager MANAGER
 # (nautilus, nemo, caja, thunar, pcmanfm or dolphin) on a desktop of its own (Xvfb, openbox,
 # private buses, the accessibility bus), its view focused on a folder of 24 photos; then the tray
-# program's CPU over 60 s with its panel open and the file manager idle.
+# program's CPU over 60 s (QUILLORY_BENCH_IDLE seconds, if set) with its panel open and the file
+# manager idle.
 # BUILD is a build folder (build/release); the desktop comes from the end-to-end tests' lib.sh.
 build=$(realpath "$1") MANAGER=$2
 QUILLORY=$build/app/quillory ARTIFACTS=$build/bench/artifacts/$MANAGER DATA=$(realpath "${0%/*}/../tests/data")
@@ -30,14 +31,15 @@ if [ "$MANAGER" = thunar ]; then xdotool key ctrl+2 && within 10 at; fi
 read -r x y <"$scratch/at" && if [ "$MANAGER" = dolphin ]; then xdotool key "$key"; else click "$x" "$y"; fi
 QUILLORY_BENCH_KEY=$key "$build/bench/file_manager_bench" --benchmark_counters_tabular=true
 
-# The tray program idle: the panel open, the file manager idle, for 60 s.
+# The tray program idle: the panel open, the file manager idle, for 60 s unless told otherwise.
+idle=${QUILLORY_BENCH_IDLE:-60}
 bg trayer --edge top --align right --widthtype pixel --width 120 --height 24
 start idle
 check "the icon docks" within 15 eval '[ -n "$(windows)" ]'
 check "the panel opens" eval '"$QUILLORY" && within 5 panel'
 # CPU ticks (user + system) of each of its threads, by name.
 ticks() { for t in /proc/$q/task/*; do echo "${t##*/} $(tr ' ' _ <"$t/comm") $(awk '{ print $14 + $15 }' "$t/stat")"; done | sort; }
-ticks >"$scratch/before" && sleep 60 && ticks >"$scratch/after"
-echo "measured: quillory-tray with the panel open and $MANAGER idle, CPU ticks in 60 s ($(getconf CLK_TCK) a second), by thread:"
+ticks >"$scratch/before" && sleep "$idle" && ticks >"$scratch/after"
+echo "measured: quillory-tray with the panel open and $MANAGER idle, CPU ticks in $idle s ($(getconf CLK_TCK) a second), by thread:"
 join "$scratch/before" "$scratch/after" | awk '{ printf "  %s %d\n", $2, $5 - $3 }'
 

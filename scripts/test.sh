@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test of Quillory: formatting, the debug build with its
 # tests, the same tests under AddressSanitizer + UndefinedBehaviorSanitizer (leak checking on),
-# and a short fuzzing run.
+# the release build with its tests and each benchmark once, the install preset, a short fuzzing
+# run, and the Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,7 +13,7 @@ bash scripts/check-format.sh
 if command -v ccache >/dev/null; then
   export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR=$(dirname "$PWD")
 fi
-jobs=$(nproc)
+jobs=$(nproc) began=$(date +%s)
 step() { echo "== $1"; SECONDS=0; }
 took() { echo "== took ${SECONDS} s"; }
 for preset in dev asan; do
@@ -29,11 +30,27 @@ cmake --preset release >/dev/null
 cmake --build --preset release -j "$jobs"
 ctest --preset release -j "$jobs" -LE e2e
 took
+step "release: each benchmark once"
+bash bench/run-once.sh build/release
+took
 step "install: configure, build, install"
 cmake --preset install >/dev/null
 cmake --build --preset install -j "$jobs"
 prefix=$(mktemp -d) && cmake --install build/install --prefix "$prefix" >/dev/null && rm -rf "$prefix"
 took
 
-echo "== fuzz: the fill and the URL parsing, about 60 s from the seeds"
+step "fuzz: the fill and the URL parsing, about 60 s from the seeds"
 bash fuzz/run.sh 45 15
+took
+
+# The Debian package, built the Debian way, with lintian and its file list; as root, also
+# installed into a fresh Debian 12 root and checked there.
+if [ "$(id -u)" -eq 0 ] && command -v mmdebstrap >/dev/null; then
+  step "package: build, lintian, file list, install into a fresh Debian 12 root"
+  bash scripts/check-package.sh
+else
+  step "package: build, lintian, file list (the fresh-root install needs root)"
+  bash scripts/build-package.sh
+fi
+took
+echo "== all passed in $((($(date +%s) - began) / 60)) min"
