@@ -14,5 +14,5 @@ echo "== ui_thread_bench"
 "$build/bench/ui_thread_bench"
 echo "== file_manager_bench.sh thunar"
 status=0
-QUILLORY_BENCH_IDLE=2 bash file_manager_bench.sh "$build" thunar || status=$?
+QUILLORY_BENCH_IDLE=2 bash "$PWD/file_manager_bench.sh" "$build" thunar || status=$?
 [ "$status" -eq 0 ] || [ "$status" -eq 77 ]
