@@ -19,7 +19,7 @@ check "the accessibility bus runs" within 10 eval 'xprop -root AT_SPI_BUS | grep
 tray_icon() { windows | awk '$4 <= 64 && $5 <= 64 && $3 < 24 { print $2 + $4 / 2, $3 + $5 / 2; f = 1 } END { exit !f }'; }
 if [ "$MANAGER" = dolphin ]; then
   plasma_x11
-  check "the desktop settles" within 30 settled 40-dolphin-desktop 1280x800+0+0
+  check "the desktop settles" within 30 desktop 40-dolphin-desktop
   start "$MANAGER"
   check "the icon shows in Plasma's tray" within 15 plasma_icon 41-dolphin-icon 40-dolphin-desktop
   ix=$cx iy=$cy

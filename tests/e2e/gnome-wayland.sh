@@ -8,7 +8,7 @@
 QUILLORY=$1 ARTIFACTS=$2 DATA=$3 BUS=private XVFB=no NEEDS="gnome-shell Xwayland gsettings dbus-daemon gdbus tesseract"
 source "${0%/*}/lib.sh" || exit 1
 gnome_wayland
-check "the desktop settles" within 10 settled 50-gnome-wayland-desktop 1280x800+0+0
+check "the desktop settles" within 10 desktop 50-gnome-wayland-desktop
 sni_icon 51-gnome-wayland-icon 50-gnome-wayland-desktop 600x32+680+0 "GNOME's top bar"
 loaded() { find_icon 51-gnome-wayland-icon 50-gnome-wayland-desktop 600x32+680+0 && glyph 51-gnome-wayland-icon 50-gnome-wayland-desktop; }
 check "the glyph fills its icon once the host has loaded it" within 10 loaded

@@ -16,7 +16,7 @@ gnome-shell --x11 --replace >"$ARTIFACTS/gnome-shell.log" 2>&1 & started
 check "GNOME Shell runs, its AppIndicator extension watching for StatusNotifierItems" \
   within 60 eval 'registered "@as \[\]" && grep -q "GNOME Shell started" "$ARTIFACTS/gnome-shell.log"'
 xdotool key Escape # it starts in the overview
-check "the overview closes and the desktop settles" within 10 settled 30-gnome-desktop 1280x800+0+0
+check "the overview closes and the desktop settles" within 10 desktop 30-gnome-desktop
 sni_icon 31-gnome-icon 30-gnome-desktop 600x30+680+0 "GNOME's top bar"
 
 click $cx $cy && check "a click shows Quillory's menu, not the panel" within 5 eval 'menu 32-gnome-menu 31-gnome-icon && no_panel'

@@ -97,6 +97,8 @@ settled() { # settled SHOT AREA: the shot agrees in AREA with the one before it
   [ ! -f "$ARTIFACTS/$1.png" ] || mv "$ARTIFACTS/$1.png" "$scratch/before.png"
   shot "$1" && [ -f "$scratch/before.png" ] && (($(difference "$ARTIFACTS/$1.png" "$scratch/before.png" "$2") == 0))
 }
+# desktop SHOT: the whole screen settled and drawn (the X server shows black until Plasma paints)
+desktop() { settled "$1" 1280x800+0+0 && (($(convert "$ARTIFACTS/$1.png" -format '%[fx:standard_deviation > 0]' info:))); }
 # sni_icon SHOT BEFORE WxH+X+Y WHERE: quillory starts, its item registers, and the icon the host
 # draws (what changed in that area of the bar since the shot BEFORE) is legible; sets its box
 # ix iy iw ih (3 px around) and centre cx cy.

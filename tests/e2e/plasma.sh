@@ -9,7 +9,7 @@ QUILLORY=$1 ARTIFACTS=$2 DATA=$3 BUS=private
 NEEDS="kwin_x11 kded5 plasmashell dbus-update-activation-environment gdbus tesseract"
 source "${0%/*}/lib.sh" || exit 1
 plasma_x11
-check "the desktop settles" within 30 settled 40-plasma-desktop 1280x800+0+0
+check "the desktop settles" within 30 desktop 40-plasma-desktop
 bar=400x44+880+756 # the tray's end of the bottom panel
 cd "$ARTIFACTS"
 start plasma
