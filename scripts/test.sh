@@ -20,7 +20,10 @@ for preset in dev asan; do
   step "$preset: configure, build, test"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
-  ctest --preset "$preset" -j "$jobs"
+  ctest --preset "$preset" -j "$jobs" -LE e2e
+  # Foreign desktops (Plasma above all) now and then miss a deadline while starting up: a desktop
+  # test that fails runs once more, its first failure still printed above.
+  ctest --preset "$preset" -j "$jobs" -L e2e --repeat until-pass:2
   took
 done
 # The other presets the README names, so that none of them rots: release with its tests but the
