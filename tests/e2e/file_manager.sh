@@ -27,8 +27,9 @@ else
   bg openbox --sm-disable
   bg trayer --edge top --align right --margin 48 --widthtype pixel --width 120 --height 24 --tint 0xdedede
   start "$MANAGER"
-  check "the icon docks in the tray" within 15 eval 'tray_icon >/dev/null'
-  read -r ix iy < <(tray_icon)
+  # Where it docked, as seen by the check itself: asked again, trayer may be re-embedding it.
+  check "the icon docks in the tray" within 15 eval 'tray_icon >"$scratch/icon"'
+  read -r ix iy <"$scratch/icon"
 fi
 
 # Two photos and a text file, in the order the views sort them.
@@ -49,8 +50,8 @@ shows_folder() { xdotool search --onlyvisible --name "Pictures" >/dev/null; }
 check "$MANAGER shows the folder" within 60 shows_folder
 if [ "$MANAGER" = thunar ]; then xdotool key ctrl+2; fi
 
-click "$ix" "$iy" && check "a click on the icon opens the panel" within 5 panel
-read -r px py < <(panel)
+click "$ix" "$iy" && check "a click on the icon opens the panel" within 5 eval 'panel >"$scratch/panel"'
+read -r px py <"$scratch/panel"
 # says SHOT TEXT: the panel, read with tesseract, says TEXT (a regular expression).
 says() {
   shot "$1" && convert "$ARTIFACTS/$1.png" -crop "280x400+$px+$py" +repage -resize 300% -colorspace Gray "$scratch/ocr.png" &&
